@@ -1,0 +1,65 @@
+#include "dsc_acx_log.h"
+
+#include <cstdarg>
+#include <cstring>
+
+#include "dsc_acx_errors.h"
+#include "dsc_acx_provider.h"
+#include "tcore_log.h"
+#include "tcore_mem.h"
+#include "tcore_trace.h"
+
+namespace {
+
+bool logSet = false;             // never cleared: a closed log stays closed
+tcore_log* currentLog = nullptr;  // null before Sgn_SetLog and after Sgn_CloseLog
+
+void writeLine(int level, const char* format, va_list args)
+{
+    if (currentLog == nullptr) return;
+    char* text = tcore_log_formatMessage(format, args);
+    tcore_log_write(currentLog, level, text);
+    tcore_free(text);
+}
+
+void traceToLog(const char* text) { dsc_acx_logError("%s", text); }
+
+}  // namespace
+
+int dsc_acx_setLog(const char* path)
+{
+    if (logSet) return 0;
+    char fromRegistry[DSC_ACX_SLOT] = {0};
+    if (dsc_acx_getLogPath(fromRegistry) < 0) fromRegistry[0] = 0;
+    const char* chosen = path != nullptr && path[0] != 0 ? path : fromRegistry;
+    if (chosen[0] == 0) return 0;
+    tcore_log* log = tcore_log_new(chosen, DSC_ACX_LOG_LIMIT_KB);
+    if (log == nullptr) return DSC_ACX_ERR_LOG_CREATE;
+    tcore_setTraceSink(traceToLog);
+    logSet = true;
+    currentLog = log;
+    return 0;
+}
+
+int dsc_acx_closeLog()
+{
+    tcore_log_free(currentLog);
+    currentLog = nullptr;
+    return 0;
+}
+
+void dsc_acx_logError(const char* format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    writeLine(TCORE_LOG_ERR, format, args);
+    va_end(args);
+}
+
+void dsc_acx_logInfo(const char* format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    writeLine(TCORE_LOG_INF, format, args);
+    va_end(args);
+}

@@ -1,0 +1,65 @@
+#include "dsc_acx_provider.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "dsc_acx_errors.h"
+#include "tcore_list.h"
+#include "tcore_sources.h"
+#include "tcore_trace.h"
+#include "tcore_wreg.h"
+
+int dsc_acx_getSkfProviderNamesByWow(char names[][DSC_ACX_SLOT])
+{
+    tcore_list* keys = nullptr;
+    int rc = tcore_wreg_getKeys(DSC_ACX_SKF_PROVIDER_KEY, &keys);
+    if (rc < 0) {
+        TCORE_TRACE(TSRC_DSC_ACX, "dsc_acx_getSkfProviderNamesByWow tcore_wreg_getKeys failed %d (%d)",
+                    DSC_ACX_ERR_PROVIDER_LIST, rc);
+        tcore_list_free(keys);
+        return DSC_ACX_ERR_PROVIDER_LIST;
+    }
+    int taken = 0;
+    for (int i = 0; keys != nullptr && i < keys->count && taken < DSC_ACX_MAX_PROVIDERS; ++i, ++taken) {
+        std::memset(names[taken], 0, DSC_ACX_SLOT);
+        std::strncpy(names[taken], static_cast<const char*>(keys->items[i]), DSC_ACX_SLOT - 1);
+    }
+    tcore_list_free(keys);
+    return taken;
+}
+
+int dsc_acx_getSkfProviderByWow(const char* name, char* path)
+{
+    if (name == nullptr || name[0] == 0 || path == nullptr) return DSC_ACX_ERR_ARG;
+    char key[DSC_ACX_SLOT] = {0};
+    std::snprintf(key, DSC_ACX_SLOT - 1, "%s\\%s", DSC_ACX_SKF_PROVIDER_KEY, name);
+    std::memset(path, 0, DSC_ACX_SLOT);
+    int rc = tcore_wreg_getValue(key, DSC_ACX_SKF_IMAGE_VALUE, path);
+    if (rc < 0) {
+        TCORE_TRACE(TSRC_DSC_ACX, "dsc_acx_getSkfProviderByWow tcore_wreg_getValue failed %d (%d)",
+                    DSC_ACX_ERR_PROVIDER_PATH, rc);
+        return DSC_ACX_ERR_PROVIDER_PATH;
+    }
+    return rc;
+}
+
+int dsc_acx_getSkfProviders(char paths[][DSC_ACX_SLOT])
+{
+    char names[DSC_ACX_MAX_PROVIDERS][DSC_ACX_SLOT];
+    int count = dsc_acx_getSkfProviderNamesByWow(names);
+    if (count < 0) return count;
+    int kept = 0;
+    for (int i = 0; i < count; ++i) {
+        std::memset(paths[kept], 0, DSC_ACX_SLOT);
+        if (dsc_acx_getSkfProviderByWow(names[i], paths[kept]) > 0) ++kept;
+    }
+    return kept;
+}
+
+int dsc_acx_getLogPath(char* path)
+{
+    char key[DSC_ACX_SLOT] = {0};
+    std::snprintf(key, DSC_ACX_SLOT - 1, "%s", DSC_ACX_LOG_KEY);
+    int rc = tcore_wreg_getValue(key, DSC_ACX_LOG_VALUE, path);
+    return rc < 0 ? DSC_ACX_ERR_LOG_PATH : rc;
+}

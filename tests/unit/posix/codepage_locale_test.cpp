@@ -1,0 +1,73 @@
+// The system code page of the Linux stand-in follows the locale named by the
+// environment, as Windows' ANSI code page follows the system locale.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "tcore_codepage.h"
+#include "tcore_mem.h"
+
+namespace {
+
+struct LocaleEnv {
+    explicit LocaleEnv(const char* lcAll) { setenv("LC_ALL", lcAll, 1); }
+    ~LocaleEnv() { unsetenv("LC_ALL"); }
+};
+
+std::string mbToUtf8(const std::string& mb)
+{
+    char* out = nullptr;
+    int n = tcore_mbToUtf8(mb.c_str(), 0, &out);
+    std::string result = n < 0 ? "<" + std::to_string(n) + ">" : std::string(out);
+    tcore_free(out);
+    return result;
+}
+
+std::string utf8ToMb(const std::string& utf8)
+{
+    char* out = nullptr;
+    int n = tcore_utf8ToMb(utf8.c_str(), &out);
+    std::string result = n < 0 ? "<" + std::to_string(n) + ">" : std::string(out);
+    tcore_free(out);
+    return result;
+}
+
+const std::string kZhongWenUtf8 = "\xE4\xB8\xAD\xE6\x96\x87";
+const std::string kZhongWenGbk = "\xD6\xD0\xCE\xC4";
+
+}  // namespace
+
+TEST(LocaleCodePageTest, FollowsTheLocaleCodeset)
+{
+    struct Case {
+        const char* locale;
+        std::string systemText;
+    };
+    const Case cases[] = {
+        {"zh_CN.GB18030", kZhongWenGbk},
+        {"zh_CN.GBK", kZhongWenGbk},
+        {"zh_CN.UTF-8", kZhongWenUtf8},
+        {"zh_CN.utf8", kZhongWenUtf8},
+        {"C", kZhongWenUtf8},  // no codeset named: UTF-8
+        {"zh_TW.BIG5@euro", "\xA4\xA4\xA4\xE5"},
+    };
+    for (const auto& c : cases) {
+        LocaleEnv env(c.locale);
+        EXPECT_EQ(mbToUtf8(c.systemText), kZhongWenUtf8) << c.locale;
+        EXPECT_EQ(utf8ToMb(kZhongWenUtf8), c.systemText) << c.locale;
+    }
+}
+
+TEST(LocaleCodePageTest, UnrepresentableCharactersBecomeTheDefaultCharacter)
+{
+    LocaleEnv env("en_US.ISO-8859-1");
+    EXPECT_EQ(utf8ToMb("a" + kZhongWenUtf8 + "\xC3\xA9"), "a??\xE9");
+}
+
+TEST(LocaleCodePageTest, UndecodableBytesBecomeReplacementCharacters)
+{
+    LocaleEnv env("zh_CN.GB18030");
+    // A lone lead byte at the end cannot be decoded.
+    EXPECT_EQ(mbToUtf8("ab\x81"), "ab\xEF\xBF\xBD");
+}

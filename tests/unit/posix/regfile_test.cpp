@@ -1,0 +1,183 @@
+// The Linux registry stand-in reads the .reg files installers write.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "tcore_list.h"
+#include "tcore_wreg.h"
+#include "temp_dir.h"
+
+namespace {
+
+class RegFileTest : public ::testing::Test {
+protected:
+    TempDir dir;
+    void SetUp() override { setenv("DSC_JNA_REGISTRY", dir.path().c_str(), 1); }
+    void TearDown() override { unsetenv("DSC_JNA_REGISTRY"); }
+
+    std::string text(const char* key, const char* value)
+    {
+        char out[256] = {0};
+        int n = tcore_wreg_getValue(key, value, out);
+        return n < 0 ? "error " + std::to_string(n) : std::string(out);
+    }
+    std::vector<std::string> keys(const char* key)
+    {
+        tcore_list* list = nullptr;
+        int n = tcore_wreg_getKeys(key, &list);
+        std::vector<std::string> out;
+        for (int i = 0; i < n; ++i) out.emplace_back(static_cast<const char*>(list->items[i]));
+        tcore_list_free(list);
+        return out;
+    }
+    DWORD typeOf(const wchar_t* key, const wchar_t* value, std::vector<BYTE>* data = nullptr)
+    {
+        HKEY h = nullptr;
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, key, 0, KEY_READ, &h) != ERROR_SUCCESS) return 9999;
+        DWORD type = 0, size = 0;
+        RegQueryValueExW(h, value, nullptr, &type, nullptr, &size);
+        if (data != nullptr) {
+            data->resize(size);
+            RegQueryValueExW(h, value, nullptr, nullptr, data->data(), &size);
+        }
+        RegCloseKey(h);
+        return type;
+    }
+};
+
+std::string utf16le(const std::u16string& s)
+{
+    std::string out("\xFF\xFE", 2);
+    for (char16_t c : s) {
+        out.push_back(static_cast<char>(c & 0xFF));
+        out.push_back(static_cast<char>(c >> 8));
+    }
+    return out;
+}
+
+}  // namespace
+
+TEST_F(RegFileTest, ReadsUtf16FilesWithBom)
+{
+    dir.write("a.reg", utf16le(u"Windows Registry Editor Version 5.00\r\n\r\n"
+                               u"[HKEY_LOCAL_MACHINE\\SOFTWARE\\V\\\u5F20\u4E09]\r\n"
+                               u"\"SKFImagePath\"=\"/opt/\u5F20/skf.so\"\r\n"));
+    EXPECT_EQ(keys("SOFTWARE\\V"), std::vector<std::string>{"\xE5\xBC\xA0\xE4\xB8\x89"});
+    EXPECT_EQ(text("SOFTWARE\\V\\\xE5\xBC\xA0\xE4\xB8\x89", "SKFImagePath"), "/opt/\xE5\xBC\xA0/skf.so");
+}
+
+TEST_F(RegFileTest, ReadsRegedit4AndUtf8WithBom)
+{
+    dir.write("a.reg", "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\A]\n\"v\"=\"four\"\n");
+    dir.write("b.reg", "\xEF\xBB\xBFWindows Registry Editor Version 5.00\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\B]\n\"v\"=\"bom\"\n");
+    EXPECT_EQ(text("SOFTWARE\\A", "v"), "four");
+    EXPECT_EQ(text("SOFTWARE\\B", "v"), "bom");
+}
+
+TEST_F(RegFileTest, FileWithoutHeaderIsIgnored)
+{
+    dir.write("a.reg", "[HKEY_LOCAL_MACHINE\\SOFTWARE\\A]\n\"v\"=\"x\"\n");
+    dir.write("b.reg", std::string("\0\0\0garbage", 10));
+    EXPECT_EQ(text("SOFTWARE\\A", "v"), "error -110021");
+}
+
+TEST_F(RegFileTest, ValueKindsEscapesAndContinuations)
+{
+    dir.write("a.reg",
+              "Windows Registry Editor Version 5.00\r\n"
+              "; a comment\r\n"
+              "[HKEY_LOCAL_MACHINE\\SOFTWARE\\K]\r\n"
+              "@=\"the default\"\r\n"
+              "\"Escaped\"=\"C:\\\\dir\\\\\\\"q\\\"\"\r\n"
+              "\"Dword\"=dword:0000004a\r\n"
+              "\"Expand\"=hex(2):25,00,41,00,\\\r\n"
+              "  25,00,00,00\r\n"
+              "\"Binary\"=hex:01,02,\\\r\n"
+              "    03\r\n"
+              "  \"Spaced\" = \"ok\"\r\n");
+    EXPECT_EQ(text("SOFTWARE\\K", ""), "the default");
+    EXPECT_EQ(text("SOFTWARE\\K", "Escaped"), "C:\\dir\\\"q\"");
+    EXPECT_EQ(text("SOFTWARE\\K", "Expand"), "%A%");
+    EXPECT_EQ(text("SOFTWARE\\K", "Spaced"), "ok");
+    std::vector<BYTE> data;
+    EXPECT_EQ(typeOf(L"SOFTWARE\\K", L"Dword", &data), static_cast<DWORD>(REG_DWORD));
+    EXPECT_EQ(data, (std::vector<BYTE>{0x4A, 0, 0, 0}));
+    EXPECT_EQ(typeOf(L"SOFTWARE\\K", L"Binary", &data), static_cast<DWORD>(REG_BINARY));
+    EXPECT_EQ(data, (std::vector<BYTE>{1, 2, 3}));
+    EXPECT_EQ(typeOf(L"SOFTWARE\\K", L"Expand"), static_cast<DWORD>(REG_EXPAND_SZ));
+    EXPECT_EQ(typeOf(L"SOFTWARE\\K", L""), static_cast<DWORD>(REG_SZ));
+}
+
+TEST_F(RegFileTest, MalformedLinesAreSkippedAlone)
+{
+    dir.write("a.reg",
+              "Windows Registry Editor Version 5.00\n"
+              "[HKEY_LOCAL_MACHINE\\SOFTWARE\\K]\n"
+              "\"before\"=\"1\"\n"
+              "\"unterminated=\"x\n"
+              "\"BadDword\"=dword:xyz\n"
+              "\"TooLong\"=dword:123456789\n"
+              "\"BadHex\"=hex:1,zz\n"
+              "\"Trailing\"=\"x\" junk\n"
+              "garbage line\n"
+              "\"after\"=\"2\"\n"
+              "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Broken\n"
+              "\"lost\"=\"3\"\n"
+              "[HKEY_NOWHERE\\X]\n"
+              "\"lost\"=\"4\"\n"
+              "[HKEY_LOCAL_MACHINE\\SOFTWARE\\L]\n"
+              "\"last\"=\"5\"\n");
+    EXPECT_EQ(text("SOFTWARE\\K", "before"), "1");
+    EXPECT_EQ(text("SOFTWARE\\K", "after"), "2");
+    EXPECT_EQ(text("SOFTWARE\\L", "last"), "5");
+    for (const char* bad : {"BadDword", "TooLong", "BadHex", "Trailing"})
+        EXPECT_EQ(text("SOFTWARE\\K", bad), "error -110027") << bad;
+    EXPECT_EQ(keys("SOFTWARE"), (std::vector<std::string>{"K", "L"}));
+}
+
+TEST_F(RegFileTest, FilesMergeInNameOrderWithDeletions)
+{
+    dir.write("10-base.reg",
+              "Windows Registry Editor Version 5.00\n"
+              "[HKEY_LOCAL_MACHINE\\SOFTWARE\\P\\b]\n\"v\"=\"base\"\n\"gone\"=\"x\"\n"
+              "[HKEY_LOCAL_MACHINE\\SOFTWARE\\P\\A]\n"
+              "[HKEY_LOCAL_MACHINE\\SOFTWARE\\P\\C\\Deep]\n"
+              "[HKEY_LOCAL_MACHINE\\SOFTWARE\\P\\d]\n");
+    dir.write("20-change.REG",
+              "Windows Registry Editor Version 5.00\n"
+              "[HKEY_LOCAL_MACHINE\\SOFTWARE\\P\\B]\n\"V\"=\"changed\"\n\"gone\"=-\n"
+              "[-HKEY_LOCAL_MACHINE\\SOFTWARE\\P\\C]\n");
+    dir.write("notes.txt", "not a registry file");
+    EXPECT_EQ(keys("SOFTWARE\\P"), (std::vector<std::string>{"A", "b", "d"}));
+    EXPECT_EQ(text("SOFTWARE\\P\\b", "v"), "changed");
+    EXPECT_EQ(text("SOFTWARE\\P\\b", "gone"), "error -110027");
+    EXPECT_EQ(text("SOFTWARE\\P\\C\\Deep", "x"), "error -110021");
+}
+
+TEST_F(RegFileTest, ChangedFilesAreReadAgain)
+{
+    dir.write("a.reg", "REGEDIT4\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\A]\n\"v\"=\"one\"\n");
+    EXPECT_EQ(text("SOFTWARE\\A", "v"), "one");
+    dir.write("a.reg", "REGEDIT4\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\A]\n\"v\"=\"second\"\n");
+    EXPECT_EQ(text("SOFTWARE\\A", "v"), "second");
+    setenv("DSC_JNA_REGISTRY", dir.file("a.reg").c_str(), 1);  // a single file
+    EXPECT_EQ(text("SOFTWARE\\A", "v"), "second");
+}
+
+TEST_F(RegFileTest, OpenHandleKeepsItsSnapshot)
+{
+    dir.write("a.reg", "REGEDIT4\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\A]\n\"v\"=\"one\"\n");
+    HKEY h = nullptr;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\A", 0, KEY_READ, &h), ERROR_SUCCESS);
+    dir.write("a.reg", "REGEDIT4\n");
+    EXPECT_EQ(text("SOFTWARE\\A", "v"), "error -110021");
+    wchar_t buffer[8] = {0};
+    DWORD size = sizeof buffer;
+    EXPECT_EQ(RegQueryValueExW(h, L"v", nullptr, nullptr, reinterpret_cast<BYTE*>(buffer), &size), ERROR_SUCCESS);
+    EXPECT_EQ(std::wstring(buffer), L"one");
+    RegCloseKey(h);
+}

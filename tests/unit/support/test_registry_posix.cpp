@@ -1,0 +1,27 @@
+#include <cstdlib>
+#include <memory>
+
+#include "temp_dir.h"
+#include "test_registry.h"
+
+namespace {
+
+std::unique_ptr<TempDir> registryDir;
+
+}  // namespace
+
+void test_registry_install(const std::string& regText)
+{
+    registryDir = std::make_unique<TempDir>();
+    registryDir->write("fixture.reg", regText);
+    setenv("DSC_JNA_REGISTRY", registryDir->path().c_str(), 1);
+}
+
+bool test_registry_install64Only(const std::string&) { return false; }
+
+void test_registry_clear() { test_registry_install(kRegHeader); }
+
+#include "test_platform.h"
+
+const char* const kSystemLibrary = "libc.so.6";
+const char* const kSystemLibrarySymbol = "strlen";

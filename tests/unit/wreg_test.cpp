@@ -1,0 +1,123 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "tcore_errors.h"
+#include "tcore_list.h"
+#include "tcore_wreg.h"
+#include "test_platform.h"
+#include "test_registry.h"
+#include "trace_capture.h"
+
+namespace {
+
+const std::string kLongValue(300, 'v');
+
+class WregTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        test_registry_install(std::string(kRegHeader) +
+                              "[HKEY_LOCAL_MACHINE\\SOFTWARE\\TARNO_II\\Test]\r\n"
+                              "@=\"default text\"\r\n"
+                              "\"Text\"=\"C:\\\\Tokens\\\\vendor.dll\"\r\n"
+                              "\"Long\"=\"" + kLongValue + "\"\r\n"
+                              "\"Empty\"=\"\"\r\n"
+                              "\"Number\"=dword:00000031\r\n"
+                              "\r\n"
+                              "[HKEY_LOCAL_MACHINE\\SOFTWARE\\TARNO_II\\Test\\Sub B]\r\n"
+                              "[HKEY_LOCAL_MACHINE\\SOFTWARE\\TARNO_II\\Test\\sub a]\r\n"
+                              "[HKEY_LOCAL_MACHINE\\SOFTWARE\\TARNO_II\\Test\\SUB C]\r\n"
+                              "[HKEY_LOCAL_MACHINE\\SOFTWARE\\TARNO_II\\Leaf]\r\n");
+    }
+    static void TearDownTestSuite() { test_registry_clear(); }
+};
+
+std::vector<std::string> names(const tcore_list* list)
+{
+    std::vector<std::string> out;
+    for (int i = 0; list != nullptr && i < list->count; ++i) out.emplace_back(static_cast<const char*>(list->items[i]));
+    return out;
+}
+
+}  // namespace
+
+TEST_F(WregTest, ReadsTextValues)
+{
+    struct Case {
+        const char* value;
+        int result;
+        std::string text;
+    };
+    const Case cases[] = {
+        {"Text", 20, "C:\\Tokens\\vendor.dll"},
+        {"Empty", 0, ""},
+        {"", 12, "default text"},
+        {"Number", 1, "1"},  // a DWORD read as text, as Windows gives it
+        {"Long", TCORE_ERR_BUFSIZE, ""},
+    };
+    for (const auto& c : cases) {
+        char out[256];
+        std::memset(out, 'x', sizeof out);
+        out[255] = 0;
+        EXPECT_EQ(tcore_wreg_getValue("SOFTWARE\\TARNO_II\\Test", c.value, out), c.result) << c.value;
+        if (c.result >= 0) {
+            EXPECT_EQ(std::string(out), c.text) << c.value;
+        }
+    }
+    EXPECT_EQ(tcore_wreg_getValue("SOFTWARE\\TARNO_II\\Test", "Text", nullptr), 21);
+    EXPECT_EQ(tcore_wreg_getValue("software\\tarno_ii\\TEST", "TEXT", nullptr), 21);  // names ignore case
+}
+
+TEST_F(WregTest, MissingKeyAndMissingValueAreTold)
+{
+    TraceCapture trace;
+    char out[256] = {0};
+    EXPECT_EQ(tcore_wreg_getValue("SOFTWARE\\TARNO_II\\Nothing", "Text", out), TCORE_ERR_REG_OPEN);
+    EXPECT_TRUE(trace.entries().empty());
+    EXPECT_EQ(tcore_wreg_getValue("SOFTWARE\\TARNO_II\\Test", "Nothing", out), TCORE_ERR_REG_QUERY);
+    ASSERT_EQ(trace.entries().size(), 1u);
+    EXPECT_NE(trace.entries()[0].find("(tgsp/src/tcore/tcore_misc_win "), std::string::npos);
+    EXPECT_NE(trace.entries()[0].find(") 2, RegQueryValueEx"), std::string::npos) << trace.entries()[0];
+}
+
+TEST_F(WregTest, QueryValueGivesSizesAndChecksCapacity)
+{
+    const WCHAR key[] = L"SOFTWARE\\TARNO_II\\Test";
+    const int longSize = static_cast<int>((kLongValue.size() + 1) * sizeof(WCHAR));
+    EXPECT_EQ(tcore_wreg_queryValue(nullptr, key, 0, L"Long"), longSize);
+    std::vector<char> buffer(static_cast<size_t>(longSize));
+    EXPECT_EQ(tcore_wreg_queryValue(buffer.data(), key, longSize - 1, L"Long"), TCORE_ERR_BUFSIZE);
+    EXPECT_EQ(tcore_wreg_queryValue(buffer.data(), key, longSize, L"Long"), longSize);
+    EXPECT_EQ(tcore_wreg_queryValue(nullptr, key, 0, L"Number"), 4);
+}
+
+TEST_F(WregTest, ListsSubkeysInCaseInsensitiveOrder)
+{
+    tcore_list* list = nullptr;
+    EXPECT_EQ(tcore_wreg_getKeys("SOFTWARE\\TARNO_II\\Test", &list), 3);
+    EXPECT_EQ(names(list), (std::vector<std::string>{"sub a", "Sub B", "SUB C"}));
+    tcore_list_free(list);
+
+    list = nullptr;
+    EXPECT_EQ(tcore_wreg_getKeys("SOFTWARE\\TARNO_II\\Leaf", &list), 0);
+    EXPECT_EQ(list, nullptr);
+    EXPECT_EQ(tcore_wreg_getKeys("SOFTWARE\\TARNO_II\\Nothing", &list), TCORE_ERR_REG_OPEN);
+    EXPECT_EQ(tcore_wreg_getKeys("SOFTWARE\\TARNO_II", nullptr), TCORE_ERR_PARAM);
+}
+
+TEST(LoadLibraryTest, LoadsByPathAndRefusesNothing)
+{
+    EXPECT_EQ(tcore_loadLibrary(nullptr), nullptr);
+    EXPECT_EQ(tcore_loadLibrary(""), nullptr);
+    EXPECT_EQ(tcore_loadLibrary("no-such-directory/no-such-library.dll"), nullptr);
+    HMODULE module = tcore_loadLibrary(kSystemLibrary);
+    ASSERT_NE(module, nullptr);
+    EXPECT_NE(GetProcAddress(module, kSystemLibrarySymbol), nullptr);
+    EXPECT_EQ(GetProcAddress(module, "NoSuchSymbolAnywhere"), nullptr);
+    FreeLibrary(module);
+}

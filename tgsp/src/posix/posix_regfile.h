@@ -1,0 +1,35 @@
+// The text format that installers and `regedit /e` write (.reg files), read
+// into a tree of keys and values. Only reading: the Linux registry stand-in is
+// a read-only view over these files.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <windows.h>
+
+struct posix_regvalue {
+    std::wstring name;  // as written; "" is the key's default value (@)
+    DWORD type = REG_NONE;
+    // What RegQueryValueExW hands out: string types as wchar_t units with
+    // their terminator, every other type as its raw bytes.
+    std::vector<BYTE> data;
+};
+
+struct posix_regkey {
+    std::wstring name;  // as first written
+    // Both maps are keyed by the case-folded name, so lookups ignore case
+    // and subkeys enumerate in Windows' case-insensitive order.
+    std::map<std::wstring, posix_regvalue> values;
+    std::map<std::wstring, std::unique_ptr<posix_regkey>> subkeys;
+};
+
+// Upper-case folding of the ASCII letters, as key and value names compare.
+std::wstring posix_reg_fold(const std::wstring& name);
+
+// Merges one file's content into `top`, whose subkeys are the root keys
+// ("HKEY_LOCAL_MACHINE", ...). A file without a known header is ignored
+// (result false); a malformed line is skipped without affecting the rest.
+bool posix_regfile_merge(posix_regkey& top, const std::string& fileBytes);

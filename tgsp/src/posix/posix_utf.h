@@ -1,0 +1,9 @@
+// UTF-8 <-> wchar_t (UTF-32 on Linux) with the replacement rules of the
+// Windows converters: every byte that does not start a valid sequence, and
+// every code point that is not a Unicode scalar value, becomes U+FFFD.
+#pragma once
+
+#include <string>
+
+std::wstring posix_utf8ToWide(const char* src, size_t len);
+std::string posix_wideToUtf8(const wchar_t* src, size_t len);

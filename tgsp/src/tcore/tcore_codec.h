@@ -1,0 +1,16 @@
+// Upper-case hex and base64 (RFC 4648 alphabet, "=" padding, no line breaks).
+#pragma once
+
+// Two upper-case digits per byte. Returns 2 * len; with `out` null only the
+// needed length (without terminator); -1 when `outCapacity` has no room for
+// the digits and their NUL; TCORE_ERR_PARAM for null data or len <= 0.
+int tcore_bytesToHexString(const unsigned char* data, int len, char* out, int outCapacity);
+
+// Returns the number of characters written. len <= 0 takes `data` as a text.
+// The output is NUL-terminated only when the capacity exceeds its length.
+int tcore_base64_encode(char* out, const unsigned char* data, int len, int outCapacity);
+
+// Returns the number of meaningful bytes; with `out` null the buffer size
+// needed ((len / 4) * 3, padding included). Blanks and line breaks anywhere
+// are ignored, trailing "-" characters are dropped.
+int tcore_base64_decode(unsigned char* out, const char* text, int len, int outCapacity);

@@ -1,0 +1,49 @@
+#include "tcore_trace.h"
+
+#include <windows.h>
+
+#include <cstdarg>
+#include <cstdio>
+
+#include "tcore_mem.h"
+
+namespace {
+
+tcore_traceSink traceSink = nullptr;
+
+constexpr int kTraceBuffer = 8192;
+constexpr int kSysTraceBuffer = 2048;
+
+}  // namespace
+
+void tcore_setTraceSink(tcore_traceSink sink) { traceSink = sink; }
+
+void tcore_trace(const char* file, int line, const char* format, ...)
+{
+    if (traceSink == nullptr) return;
+    auto* text = static_cast<char*>(tcore_zalloc(kTraceBuffer));
+    // One byte of the buffer always stays NUL, so at most 8190 characters.
+    const int limit = kTraceBuffer - 1;
+    int prefix = std::snprintf(text, limit, "(%s %d)", file != nullptr ? file : "", line);
+    if (prefix < 0) prefix = 0;
+    if (prefix > limit - 1) prefix = limit - 1;
+    if (format != nullptr) {
+        va_list args;
+        va_start(args, format);
+        std::vsnprintf(text + prefix, static_cast<size_t>(limit - prefix), format, args);
+        va_end(args);
+    }
+    traceSink(text);
+    tcore_free(text);
+}
+
+void tcore_traceSysError(const char* file, int line, const char* what)
+{
+    if (traceSink == nullptr) return;
+    // Read first: formatting must not disturb the code being reported.
+    auto code = static_cast<int>(GetLastError());
+    char text[kSysTraceBuffer] = {0};
+    std::snprintf(text, kSysTraceBuffer - 1, "(%s %d) %d, %s", file != nullptr ? file : "", line, code,
+                  what != nullptr ? what : "");
+    traceSink(text);
+}

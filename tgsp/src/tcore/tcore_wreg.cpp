@@ -1,0 +1,146 @@
+#include "tcore_wreg.h"
+
+#include <cstring>
+
+#include "tcore_codepage.h"
+#include "tcore_errors.h"
+#include "tcore_mem.h"
+#include "tcore_sources.h"
+#include "tcore_trace.h"
+
+namespace {
+
+constexpr REGSAM kReadAccess = KEY_READ | KEY_WOW64_32KEY;                    // 0x20219
+constexpr REGSAM kEnumerateAccess = KEY_ENUMERATE_SUB_KEYS | KEY_WOW64_32KEY;  // 0x208
+constexpr int kMaxText = 255;
+constexpr DWORD kNameUnits = 256;
+
+// Closes an opened key, never the root itself.
+struct KeyGuard {
+    HKEY key = HKEY_LOCAL_MACHINE;
+    ~KeyGuard()
+    {
+        if (key != HKEY_LOCAL_MACHINE) RegCloseKey(key);
+    }
+};
+
+struct Freed {
+    void* p = nullptr;
+    ~Freed() { tcore_free(p); }
+};
+
+// The registry functions return their error instead of setting the last
+// error; the trace reads the last error, so put the real reason there.
+int queryFailed(LSTATUS status)
+{
+    SetLastError(static_cast<DWORD>(status));
+    TCORE_TRACE_SYS(TSRC_TCORE_MISC_WIN, "RegQueryValueEx");
+    return TCORE_ERR_REG_QUERY;
+}
+
+}  // namespace
+
+int tcore_wreg_queryValue(void* out, const WCHAR* subkey, int cap, const WCHAR* valueName)
+{
+    KeyGuard guard;
+    if (subkey != nullptr && lstrlenW(subkey) > 0) {
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, subkey, 0, kReadAccess, &guard.key) != ERROR_SUCCESS) {
+            guard.key = HKEY_LOCAL_MACHINE;
+            return TCORE_ERR_REG_OPEN;
+        }
+    }
+    DWORD size = 0;
+    LSTATUS status = RegQueryValueExW(guard.key, valueName, nullptr, nullptr, nullptr, &size);
+    if (status != ERROR_SUCCESS) return queryFailed(status);
+    if (out == nullptr) return static_cast<int>(size);
+    if (cap < 0 || static_cast<DWORD>(cap) < size) return TCORE_ERR_BUFSIZE;
+    std::memset(out, 0, static_cast<size_t>(cap));
+    DWORD read = static_cast<DWORD>(cap);
+    status = RegQueryValueExW(guard.key, valueName, nullptr, nullptr, static_cast<BYTE*>(out), &read);
+    if (status != ERROR_SUCCESS) return queryFailed(status);
+    return static_cast<int>(read);
+}
+
+int tcore_wreg_getValue(const char* subkey, const char* valueName, char* out)
+{
+    Freed wideKey, wideName;
+    if (subkey != nullptr && subkey[0] != 0) {
+        WCHAR* w = nullptr;
+        int rc = tcore_mbToWide(subkey, 0, &w);
+        if (rc < 0) return rc;
+        wideKey.p = w;
+    }
+    if (valueName != nullptr && valueName[0] != 0) {
+        WCHAR* w = nullptr;
+        int rc = tcore_mbToWide(valueName, 0, &w);
+        if (rc < 0) return rc;
+        wideName.p = w;
+    }
+    auto* key = static_cast<const WCHAR*>(wideKey.p);
+    auto* name = static_cast<const WCHAR*>(wideName.p);
+    int size = tcore_wreg_queryValue(nullptr, key, 0, name);
+    if (size < 0) return size;
+    // One wide unit more than the value, so the text is always terminated
+    // even when the value was stored without its NUL.
+    Freed raw{tcore_zalloc(static_cast<size_t>(size) + sizeof(WCHAR))};
+    int read = tcore_wreg_queryValue(raw.p, key, size, name);
+    if (read < 0) return read;
+
+    int n = 0;
+    Freed text;
+    if (static_cast<const WCHAR*>(raw.p)[0] != 0) {
+        char* mb = nullptr;
+        n = tcore_wideToMb(static_cast<const WCHAR*>(raw.p), 0, &mb);
+        if (n < 0) return n;
+        text.p = mb;
+    }
+    if (out == nullptr) return n + 1;
+    if (n > kMaxText) return TCORE_ERR_BUFSIZE;
+    std::memset(out, 0, kMaxText);
+    if (n > 0) std::memcpy(out, text.p, static_cast<size_t>(n));
+    return n;
+}
+
+int tcore_wreg_getKeys(const char* subkey, tcore_list** list)
+{
+    if (list == nullptr) return TCORE_ERR_PARAM;
+    KeyGuard guard;
+    if (subkey != nullptr && subkey[0] != 0) {
+        WCHAR* wide = nullptr;
+        int rc = tcore_mbToWide(subkey, 0, &wide);
+        if (rc < 0) return rc;
+        LSTATUS status = RegOpenKeyExW(HKEY_LOCAL_MACHINE, wide, 0, kEnumerateAccess, &guard.key);
+        tcore_free(wide);
+        if (status != ERROR_SUCCESS) {
+            guard.key = HKEY_LOCAL_MACHINE;
+            return TCORE_ERR_REG_OPEN;
+        }
+    }
+    int count = 0;
+    WCHAR name[kNameUnits];
+    for (DWORD index = 0;; ++index) {
+        std::memset(name, 0, sizeof name);
+        DWORD len = kNameUnits;
+        LSTATUS status = RegEnumKeyExW(guard.key, index, name, &len, nullptr, nullptr, nullptr, nullptr);
+        // A name too long for the buffer is skipped, so it cannot hide the
+        // keys enumerated after it.
+        if (status == ERROR_MORE_DATA) continue;
+        if (status != ERROR_SUCCESS) break;
+        char* mb = nullptr;
+        if (tcore_wideToMb(name, static_cast<int>(len), &mb) < 0) continue;
+        if (*list == nullptr) *list = tcore_list_new(tcore_free);
+        tcore_list_append(*list, mb);
+        ++count;
+    }
+    return count;
+}
+
+HMODULE tcore_loadLibrary(const char* path)
+{
+    if (path == nullptr || path[0] == 0) return nullptr;
+    WCHAR* wide = nullptr;
+    if (tcore_mbToWide(path, 0, &wide) < 0) return nullptr;
+    HMODULE module = LoadLibraryW(wide);
+    tcore_free(wide);
+    return module;
+}

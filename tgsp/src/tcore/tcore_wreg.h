@@ -1,0 +1,26 @@
+// Text-oriented registry and loader helpers. The registry root is always
+// HKEY_LOCAL_MACHINE, read in its 32-bit view (WOW6432Node on 64-bit
+// Windows), where installers of 32-bit token software write. Texts are in the
+// system code page.
+#pragma once
+
+#include <windows.h>
+
+#include "tcore_list.h"
+
+// Size in bytes of the value; with `out`, reads it into `cap` zeroed bytes
+// and returns the bytes read. -110021 missing key, -110027 missing value,
+// -10003 when `cap` is too small.
+int tcore_wreg_queryValue(void* out, const WCHAR* subkey, int cap, const WCHAR* valueName);
+
+// The value as text into a 256-byte area: its length (at most 255), or with
+// `out` null the length plus one. An empty subkey is the root, an empty value
+// name the key's default value.
+int tcore_wreg_getValue(const char* subkey, const char* valueName, char* out);
+
+// The subkey names, in the registry's enumeration order, into a list created
+// on the first name (items released with tcore_free). Returns the count.
+int tcore_wreg_getKeys(const char* subkey, tcore_list** list);
+
+// Null for a null or empty path or when the library cannot be loaded.
+HMODULE tcore_loadLibrary(const char* path);
