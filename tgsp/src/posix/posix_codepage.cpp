@@ -6,6 +6,8 @@
 // become the default character "?".
 #include <windows.h>
 
+#include "posix_nothrow.h"
+
 #include <iconv.h>
 
 #include <cerrno>
@@ -119,7 +121,7 @@ int deliver(const std::basic_string<Unit>& converted, Unit* dst, int dstLen)
 
 }  // namespace
 
-int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR src, int srcLen, LPWSTR dst, int dstLen)
+static int MultiByteToWideCharImpl(UINT codePage, DWORD flags, LPCSTR src, int srcLen, LPWSTR dst, int dstLen)
 {
     (void)flags;
     if (src == nullptr || srcLen == 0 || srcLen < -1 || dstLen < 0 || (dst == nullptr && dstLen != 0)) {
@@ -133,7 +135,7 @@ int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR src, int srcLen, LPWS
     return deliver(wide, dst, dstLen);
 }
 
-int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR src, int srcLen, LPSTR dst, int dstLen,
+static int WideCharToMultiByteImpl(UINT codePage, DWORD flags, LPCWSTR src, int srcLen, LPSTR dst, int dstLen,
                         LPCSTR defaultChar, LPBOOL usedDefaultChar)
 {
     (void)flags;
@@ -148,4 +150,15 @@ int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR src, int srcLen, LPS
     std::string bytes = codeset.empty() ? posix_wideToUtf8(src, len) : wideToBytes(codeset, src, len, &usedDefault);
     if (usedDefaultChar != nullptr) *usedDefaultChar = usedDefault ? TRUE : FALSE;
     return deliver(bytes, dst, dstLen);
+}
+
+int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR src, int srcLen, LPWSTR dst, int dstLen)
+{
+    return posix_noThrow([&] { return MultiByteToWideCharImpl(codePage, flags, src, srcLen, dst, dstLen); });
+}
+
+int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR src, int srcLen, LPSTR dst, int dstLen,
+                        LPCSTR defaultChar, LPBOOL usedDefaultChar)
+{
+    return posix_noThrow([&] { return WideCharToMultiByteImpl(codePage, flags, src, srcLen, dst, dstLen, defaultChar, usedDefaultChar); });
 }

@@ -2,13 +2,15 @@
 // file system as UTF-8, the encoding Linux file names are written in.
 #include <windows.h>
 
+#include "posix_nothrow.h"
+
 #include <dlfcn.h>
 
 #include <string>
 
 #include "posix_utf.h"
 
-HMODULE LoadLibraryW(LPCWSTR path)
+static HMODULE LoadLibraryWImpl(LPCWSTR path)
 {
     if (path == nullptr || path[0] == 0) {
         SetLastError(ERROR_INVALID_PARAMETER);
@@ -44,4 +46,9 @@ BOOL FreeLibrary(HMODULE module)
         return FALSE;
     }
     return TRUE;
+}
+
+HMODULE LoadLibraryW(LPCWSTR path)
+{
+    return posix_noThrow([&] { return LoadLibraryWImpl(path); });
 }

@@ -6,6 +6,8 @@
 // the entries as the 32-bit library sees them.
 #include <windows.h>
 
+#include "posix_nothrow.h"
+
 #include <dirent.h>
 #include <sys/stat.h>
 
@@ -131,7 +133,7 @@ bool resolve(HKEY handle, std::shared_ptr<const posix_regkey>& tree, const posix
 
 }  // namespace
 
-LSTATUS RegOpenKeyExW(HKEY root, LPCWSTR subKey, DWORD options, REGSAM access, PHKEY result)
+static LSTATUS RegOpenKeyExWImpl(HKEY root, LPCWSTR subKey, DWORD options, REGSAM access, PHKEY result)
 {
     (void)options;
     (void)access;
@@ -154,7 +156,7 @@ LSTATUS RegOpenKeyExW(HKEY root, LPCWSTR subKey, DWORD options, REGSAM access, P
     return ERROR_SUCCESS;
 }
 
-LSTATUS RegQueryValueExW(HKEY handle, LPCWSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data,
+static LSTATUS RegQueryValueExWImpl(HKEY handle, LPCWSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data,
                          LPDWORD dataSize)
 {
     (void)reserved;
@@ -178,7 +180,7 @@ LSTATUS RegQueryValueExW(HKEY handle, LPCWSTR valueName, LPDWORD reserved, LPDWO
     return ERROR_SUCCESS;
 }
 
-LSTATUS RegEnumKeyExW(HKEY handle, DWORD index, LPWSTR name, LPDWORD nameLen, LPDWORD reserved, LPWSTR className,
+static LSTATUS RegEnumKeyExWImpl(HKEY handle, DWORD index, LPWSTR name, LPDWORD nameLen, LPDWORD reserved, LPWSTR className,
                       LPDWORD classLen, PFILETIME lastWriteTime)
 {
     (void)reserved;
@@ -204,4 +206,21 @@ LSTATUS RegCloseKey(HKEY handle)
     if (handle == nullptr) return ERROR_INVALID_HANDLE;
     if (predefinedName(handle) == nullptr) delete handle;
     return ERROR_SUCCESS;
+}
+
+LSTATUS RegOpenKeyExW(HKEY root, LPCWSTR subKey, DWORD options, REGSAM access, PHKEY result)
+{
+    return posix_noThrow([&] { return RegOpenKeyExWImpl(root, subKey, options, access, result); });
+}
+
+LSTATUS RegQueryValueExW(HKEY handle, LPCWSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data,
+                         LPDWORD dataSize)
+{
+    return posix_noThrow([&] { return RegQueryValueExWImpl(handle, valueName, reserved, type, data, dataSize); });
+}
+
+LSTATUS RegEnumKeyExW(HKEY handle, DWORD index, LPWSTR name, LPDWORD nameLen, LPDWORD reserved, LPWSTR className,
+                      LPDWORD classLen, PFILETIME lastWriteTime)
+{
+    return posix_noThrow([&] { return RegEnumKeyExWImpl(handle, index, name, nameLen, reserved, className, classLen, lastWriteTime); });
 }
