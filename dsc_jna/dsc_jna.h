@@ -9,6 +9,21 @@
 extern "C" {
 #endif
 
+/* The labels of the plugged-in tokens joined by `separator` (at most 15
+ * characters; null or empty means "|"). */
+int Sgn_Dev_Enum(const char* separator, char* out, int outLen);
+
+/* The serial number of the token with this label. */
+int Sgn_Dev_GetSerialNumber(const char* label, char* out, int outLen);
+
+/* The user data of the token with this label; a null or empty label means
+ * the only token present. */
+int Sgn_Dev_GetUserData(const char* label, char* out, int outLen);
+
+/* Changes the user PIN of the token with this label (null or empty: the only
+ * token present). */
+int Sgn_Dev_ChangePin_ex(const char* label, const char* oldPin, const char* newPin);
+
 /* Releases a text returned by the library; null is ignored. */
 void Sgn_Free(void* p);
 

@@ -2,10 +2,61 @@
 // layers below and hand results back. Nothing here throws.
 #include "dsc_jna.h"
 
+#include <cstring>
+
+#include "dsc_acx_device.h"
+#include "dsc_acx_errors.h"
 #include "dsc_acx_log.h"
 #include "tcore_mem.h"
 
+namespace {
+
+// Every device call works on a fresh list of the plugged-in tokens.
+struct DeviceList {
+    tcore_list* list = nullptr;
+    int built = dsc_acx_getSKFDevs(&list);
+    ~DeviceList() { tcore_list_free(list); }
+};
+
+}  // namespace
+
 extern "C" {
+
+int Sgn_Dev_Enum(const char* separator, char* out, int outLen)
+{
+    if (out == nullptr || outLen <= 0) return DSC_ACX_ERR_ARG;
+    // Never cut silently: a cut separator would join labels wrongly.
+    if (separator != nullptr && std::strlen(separator) > DSC_ACX_DEV_SEPARATOR_MAX) return DSC_ACX_ERR_ARG;
+    char sep[DSC_ACX_DEV_SEPARATOR_MAX + 1] = {0};
+    std::strcpy(sep, separator != nullptr && separator[0] != 0 ? separator : "|");
+    DeviceList devices;
+    if (devices.built < 0) return devices.built;
+    return dsc_acx_dev_enum(sep, devices.list, out, outLen);
+}
+
+int Sgn_Dev_GetSerialNumber(const char* label, char* out, int outLen)
+{
+    if (label == nullptr || outLen <= 0) return DSC_ACX_ERR_ARG;
+    DeviceList devices;
+    if (devices.built < 0) return devices.built;
+    return dsc_acx_dev_getSerialNumber(devices.list, label, out, outLen);
+}
+
+int Sgn_Dev_GetUserData(const char* label, char* out, int outLen)
+{
+    if (out == nullptr || outLen <= 0) return DSC_ACX_ERR_ARG;
+    DeviceList devices;
+    if (devices.built < 0) return devices.built;
+    return dsc_acx_dev_getUserData(devices.list, label, out, outLen);
+}
+
+int Sgn_Dev_ChangePin_ex(const char* label, const char* oldPin, const char* newPin)
+{
+    DeviceList devices;
+    if (devices.built < 0) return devices.built;
+    int retries = -1;
+    return dsc_acx_dev_changePin(devices.list, label, oldPin, newPin, &retries);
+}
 
 void Sgn_Free(void* p) { tcore_free(p); }
 

@@ -1,0 +1,136 @@
+// The token layer: SKF (GM/T 0016) vendor libraries loaded at run time by
+// path, the chain of device, application and container handles that reaches
+// a token's key, the walks that list tokens and their signing certificates,
+// and signing and PIN handling on the token.
+#pragma once
+
+#include <windows.h>
+
+#include "skfapi.h"
+#include "tcore_list.h"
+
+#define TUTIL_SKF_NAME 256
+#define TUTIL_SKF_PIN 64
+#define TUTIL_SKF_CERT_MAX 4096
+#define TUTIL_SKF_SIG_MAX 1024
+#define TUTIL_SKF_MAX_APPS 10
+#define TUTIL_SKF_FIRST_PROVIDER_ID 1000
+
+#define TUTIL_SKF_CONTAINER_RSA 1
+#define TUTIL_SKF_CONTAINER_SM2 2
+
+// The signer identity of SM2 signatures: the default of the SM2 standard.
+#define TUTIL_SKF_SM2_ID "1234567812345678"
+
+// Result codes of the token layer.
+#define TUTIL_SKF_ERR_LOAD (-160131)
+#define TUTIL_SKF_ERR_FUNCTION (-160132)
+#define TUTIL_SKF_ERR_NO_PROVIDER (-160133)
+#define TUTIL_SKF_ERR_INCOMPLETE (-160134)
+#define TUTIL_SKF_ERR_CONTAINER_TYPE (-160135)
+#define TUTIL_SKF_ERR_ENUM_DEV (-160141)
+#define TUTIL_SKF_ERR_ENUM_APP (-160142)
+#define TUTIL_SKF_ERR_ENUM_CONTAINER (-160143)
+#define TUTIL_SKF_ERR_CONNECT (-160144)
+#define TUTIL_SKF_ERR_OPEN_APP (-160145)
+#define TUTIL_SKF_ERR_OPEN_CONTAINER (-160146)
+#define TUTIL_SKF_ERR_DIGEST_INIT (-160147)
+#define TUTIL_SKF_ERR_DIGEST (-160148)
+#define TUTIL_SKF_ERR_EXPORT_KEY (-160149)
+#define TUTIL_SKF_ERR_SIGN (-160150)
+#define TUTIL_SKF_ERR_VERIFY_PIN (-160151)
+#define TUTIL_SKF_ERR_CHANGE_PIN (-160152)
+
+// The nineteen functions the library calls, in their lookup order: the
+// number a missing one is reported with is its place in this list.
+#define TUTIL_SKF_FUNCTIONS(X)                    \
+    X(skf_enumDev, SKF_EnumDev)                   \
+    X(skf_enumApplication, SKF_EnumApplication)   \
+    X(skf_connectDev, SKF_ConnectDev)             \
+    X(skf_disConnectDev, SKF_DisConnectDev)       \
+    X(skf_closeApplication, SKF_CloseApplication) \
+    X(skf_closeContainer, SKF_CloseContainer)     \
+    X(skf_getContainerType, SKF_GetContainerType) \
+    X(skf_openContainer, SKF_OpenContainer)       \
+    X(skf_enumContainer, SKF_EnumContainer)       \
+    X(skf_openApplication, SKF_OpenApplication)   \
+    X(skf_exportCertificate, SKF_ExportCertificate) \
+    X(skf_eccSignData, SKF_ECCSignData)           \
+    X(skf_rsaSignData, SKF_RSASignData)           \
+    X(skf_digest, SKF_Digest)                     \
+    X(skf_digestInit, SKF_DigestInit)             \
+    X(skf_exportPublicKey, SKF_ExportPublicKey)   \
+    X(skf_verifyPin, SKF_VerifyPIN)               \
+    X(skf_getDevInfo, SKF_GetDevInfo)             \
+    X(skf_changePIN, SKF_ChangePIN)
+
+// One loaded vendor library. The entries have the standard's prototypes,
+// calling convention included (__stdcall on 32-bit Windows).
+struct tutil_skf_provider {
+    int id;
+    char path[TUTIL_SKF_NAME];
+    HMODULE module;
+#define TUTIL_SKF_MEMBER(member, name) decltype(&name) member;
+    TUTIL_SKF_FUNCTIONS(TUTIL_SKF_MEMBER)
+#undef TUTIL_SKF_MEMBER
+};
+
+// One signing certificate on a token with the handle chain reaching its key.
+struct tutil_skf_cert {
+    int providerId;
+    char pin[TUTIL_SKF_PIN];
+    char deviceName[TUTIL_SKF_NAME];
+    char applicationName[TUTIL_SKF_NAME];
+    char containerName[TUTIL_SKF_NAME];
+    DEVHANDLE hDev;
+    HAPPLICATION hApp;
+    HCONTAINER hContainer;
+    unsigned char certificate[TUTIL_SKF_CERT_MAX];
+    int certificateLen;
+    unsigned int containerType;
+    int refCount;  // extra holders; 0 for a record with one holder
+};
+
+// One present device with its information and application names.
+struct tutil_skf_dev {
+    int providerId;
+    char deviceName[TUTIL_SKF_NAME];
+    DEVINFO* devInfo;
+    char appNames[TUTIL_SKF_MAX_APPS][TUTIL_SKF_NAME];
+    int appCount;
+    int refCount;
+};
+
+// Libraries
+int tutil_skf_load(const char* path);
+tutil_skf_provider* tutil_skf_findProviderById(int id);
+tutil_skf_provider* tutil_skf_findProviderByPath(const char* path);
+
+// Certificate records and their handle chain
+int tutil_skf_cert_check(const tutil_skf_cert* cert);
+int tutil_skf_cert_open(tutil_skf_cert* cert);
+int tutil_skf_cert_close(tutil_skf_cert* cert);
+void tutil_skf_cert_release(void* cert);
+void tutil_skf_dev_release(void* dev);
+
+// Walks: each returns the number of records appended to *list (created on
+// the first record) or a negative code; one failing device, application or
+// container is traced and skipped.
+int tutil_skf_findAllCerts(int providerId, tcore_list** list);
+int tutil_skf_findAllCertsByDevSn(int providerId, const char* serialNumber, tcore_list** list);
+int tutil_skf_findDevCerts(tutil_skf_provider* provider, DEVHANDLE hDev, const char* deviceName, tcore_list** list);
+int tutil_skf_findAppCerts(tutil_skf_provider* provider, HAPPLICATION hApp, const char* deviceName,
+                           const char* applicationName, tcore_list** list);
+int tutil_skf_findAllDev(int providerId, tcore_list** list);
+
+// Signing and PINs. `sigOut` holds at least TUTIL_SKF_SIG_MAX bytes.
+int tutil_skf_sign(tutil_skf_cert* cert, const unsigned char* data, int dataLen, int digestKid,
+                   unsigned char* sigOut);
+int tutil_skf_verifyPin(tutil_skf_cert* cert, int* retryOut);
+int tutil_skf_changePin(int providerId, const char* deviceName, const char* applicationName, const char* oldPin,
+                        const char* newPin, int* retryOut);
+
+// The DER SEQUENCE { INTEGER r, INTEGER s } of an SM2 signature whose r and
+// s sit right-aligned in the 64-byte fields of the blob. Returns its length
+// (8 to 72 bytes).
+int tutil_skf_sm2SignatureToDer(const ECCSIGNATUREBLOB* blob, unsigned char* out);

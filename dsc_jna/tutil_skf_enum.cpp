@@ -1,0 +1,274 @@
+// Walks over the tokens of one vendor library: devices, their applications,
+// the containers of each application and each container's signing
+// certificate. A device, application or container that fails is traced and
+// skipped ("continue"); every handle a walk opens, it closes again.
+#include <cstring>
+
+#include "tcore_mem.h"
+#include "tcore_sources.h"
+#include "tcore_trace.h"
+#include "tutil_skf_cus.h"
+
+namespace {
+
+constexpr SKF_ULONG kListCapacity = 256;
+
+// What SKF_EnumDev, SKF_EnumApplication and SKF_EnumContainer fill: names,
+// each followed by a NUL, ended by an empty name. One guard byte behind the
+// area stays NUL whatever the library writes into it.
+struct NameList {
+    char names[kListCapacity + 1] = {0};
+    SKF_ULONG size = kListCapacity;
+};
+
+// Calls `handle` for each name. False, with nothing handled, when the list
+// is malformed: a size beyond the area, or a name whose NUL is not in it.
+template <typename Handle>
+bool forEachName(const NameList& list, Handle handle)
+{
+    if (list.size > kListCapacity) return false;
+    // Check the whole walk first, so a bad list does not half-happen.
+    for (int pass = 0; pass < 2; ++pass) {
+        long long remaining = list.size;
+        size_t pos = 0;
+        while (pos < kListCapacity && list.names[pos] != 0) {
+            size_t len = strnlen(list.names + pos, kListCapacity - pos);
+            if (pos + len >= kListCapacity) return false;
+            if (pass == 1) handle(list.names + pos);
+            remaining -= static_cast<long long>(len) + 1;
+            pos += len + 1;
+            if (remaining <= 0) break;
+        }
+    }
+    return true;
+}
+
+bool terminatedWithin(const char* field, size_t size) { return strnlen(field, size) < size; }
+
+void copyName(char* to, const char* from)
+{
+    std::memset(to, 0, TUTIL_SKF_NAME);
+    std::strncpy(to, from, TUTIL_SKF_NAME - 1);
+}
+
+template <typename Record>
+void appendTo(tcore_list** list, Record* record, tcore_list_freeItem release)
+{
+    if (*list == nullptr) *list = tcore_list_new(release);
+    tcore_list_append(*list, record);
+}
+
+// Room for device information records larger than the standard's 294 bytes,
+// which some vendors write.
+constexpr size_t kDevInfoArea = 1024;
+
+DEVINFO* newDevInfo() { return static_cast<DEVINFO*>(tcore_zalloc(kDevInfoArea)); }
+
+// The device's information, with its Label and SerialNumber proven to be
+// texts. Traced and false when the token refuses or sends broken texts.
+bool readDevInfo(tutil_skf_provider* p, DEVHANDLE hDev, const char* deviceName, DEVINFO* info)
+{
+    SKF_ULONG code = p->skf_getDevInfo(hDev, info);
+    if (code != SAR_OK) {
+        TCORE_TRACE(TSRC_SKF, "skf_getDevInfo  %s failed %8x", deviceName, code);
+        return false;
+    }
+    if (!terminatedWithin(info->Label, sizeof info->Label) ||
+        !terminatedWithin(info->SerialNumber, sizeof info->SerialNumber)) {
+        TCORE_TRACE(TSRC_SKF, "skf_getDevInfo  %s gave an unterminated Label or SerialNumber, continue", deviceName);
+        return false;
+    }
+    return true;
+}
+
+void disconnect(tutil_skf_provider* p, DEVHANDLE hDev, const char* deviceName)
+{
+    SKF_ULONG code = p->skf_disConnectDev(hDev);
+    if (code != SAR_OK) TCORE_TRACE(TSRC_SKF, "skf_disConnectDev %s failed %8x, continue", deviceName, code);
+}
+
+bool enumDevices(tutil_skf_provider* p, NameList& devices)
+{
+    SKF_ULONG code = p->skf_enumDev(TRUE, devices.names, &devices.size);
+    if (code != SAR_OK) {
+        TCORE_TRACE(TSRC_SKF, "skf_enumDev failed %8x", code);
+        return false;
+    }
+    if (!forEachName(devices, [](const char*) {})) {
+        TCORE_TRACE(TSRC_SKF, "skf_enumDev gave a malformed name list (size %u)", devices.size);
+        return false;
+    }
+    return true;
+}
+
+// Connects each present device in turn and hands it to `visit`.
+template <typename Visit>
+int forEachDevice(tutil_skf_provider* p, Visit visit)
+{
+    NameList devices;
+    if (!enumDevices(p, devices)) return TUTIL_SKF_ERR_ENUM_DEV;
+    int total = 0;
+    forEachName(devices, [&](const char* deviceName) {
+        DEVHANDLE hDev = nullptr;
+        SKF_ULONG code = p->skf_connectDev(const_cast<char*>(deviceName), &hDev);
+        if (code != SAR_OK) {
+            TCORE_TRACE(TSRC_SKF, "skf_connectDev %s failed %8x, continue", deviceName, code);
+            return;
+        }
+        total += visit(hDev, deviceName);
+        disconnect(p, hDev, deviceName);
+    });
+    return total;
+}
+
+int devCertsOrTrace(tutil_skf_provider* p, DEVHANDLE hDev, const char* deviceName, tcore_list** list)
+{
+    int n = tutil_skf_findDevCerts(p, hDev, deviceName, list);
+    if (n < 0) {
+        TCORE_TRACE(TSRC_SKF, "tutil_skf_findDevCerts  %s failed %d, continue", deviceName, n);
+        return 0;
+    }
+    return n;
+}
+
+}  // namespace
+
+int tutil_skf_findAllCerts(int providerId, tcore_list** list)
+{
+    tutil_skf_provider* p = tutil_skf_findProviderById(providerId);
+    if (p == nullptr) return TUTIL_SKF_ERR_NO_PROVIDER;
+    return forEachDevice(
+        p, [&](DEVHANDLE hDev, const char* deviceName) { return devCertsOrTrace(p, hDev, deviceName, list); });
+}
+
+int tutil_skf_findAllCertsByDevSn(int providerId, const char* serialNumber, tcore_list** list)
+{
+    tutil_skf_provider* p = tutil_skf_findProviderById(providerId);
+    if (p == nullptr) return TUTIL_SKF_ERR_NO_PROVIDER;
+    const char* wanted = serialNumber != nullptr ? serialNumber : "";
+    return forEachDevice(p, [&](DEVHANDLE hDev, const char* deviceName) {
+        DEVINFO* info = newDevInfo();
+        int found = 0;
+        if (readDevInfo(p, hDev, deviceName, info)) {
+            if (std::strcmp(wanted, info->SerialNumber) != 0) {
+                TCORE_TRACE(TSRC_SKF, "serialNumber: %s,devinfo.SerialNumber: %s no match", wanted,
+                            info->SerialNumber);
+            } else {
+                found = devCertsOrTrace(p, hDev, deviceName, list);
+            }
+        }
+        tcore_free(info);
+        return found;
+    });
+}
+
+int tutil_skf_findDevCerts(tutil_skf_provider* p, DEVHANDLE hDev, const char* deviceName, tcore_list** list)
+{
+    NameList apps;
+    SKF_ULONG code = p->skf_enumApplication(hDev, apps.names, &apps.size);
+    if (code != SAR_OK) {
+        TCORE_TRACE(TSRC_SKF, "skf_enumApplication failed %8x", code);
+        return TUTIL_SKF_ERR_ENUM_APP;
+    }
+    int total = 0;
+    bool wellFormed = forEachName(apps, [&](const char* appName) {
+        HAPPLICATION hApp = nullptr;
+        SKF_ULONG rc = p->skf_openApplication(hDev, const_cast<char*>(appName), &hApp);
+        if (rc != SAR_OK) {
+            TCORE_TRACE(TSRC_SKF, "skf_openApplication %s failed %8x, continue", appName, rc);
+            return;
+        }
+        int n = tutil_skf_findAppCerts(p, hApp, deviceName, appName, list);
+        if (n < 0) TCORE_TRACE(TSRC_SKF, "tutil_skf_findAppCerts  %s failed %d, continue", appName, n);
+        else total += n;
+        rc = p->skf_closeApplication(hApp);
+        if (rc != SAR_OK) TCORE_TRACE(TSRC_SKF, "skf_closeApplication %s failed %8x, continue", appName, rc);
+    });
+    if (!wellFormed) {
+        TCORE_TRACE(TSRC_SKF, "skf_enumApplication gave a malformed name list (size %u)", apps.size);
+        return TUTIL_SKF_ERR_ENUM_APP;
+    }
+    return total;
+}
+
+int tutil_skf_findAppCerts(tutil_skf_provider* p, HAPPLICATION hApp, const char* deviceName,
+                           const char* applicationName, tcore_list** list)
+{
+    NameList containers;
+    SKF_ULONG code = p->skf_enumContainer(hApp, containers.names, &containers.size);
+    if (code != SAR_OK) {
+        TCORE_TRACE(TSRC_SKF, "skf_enumContainer failed %8x", code);
+        return TUTIL_SKF_ERR_ENUM_CONTAINER;
+    }
+    int count = 0;
+    bool wellFormed = forEachName(containers, [&](const char* name) {
+        HCONTAINER hContainer = nullptr;
+        SKF_ULONG rc = p->skf_openContainer(hApp, const_cast<char*>(name), &hContainer);
+        if (rc != SAR_OK) {
+            TCORE_TRACE(TSRC_SKF, "skf_openContainer %s failed %8x, continue", name, rc);
+            return;
+        }
+        SKF_ULONG type = 0;
+        rc = p->skf_getContainerType(hContainer, &type);
+        if (rc != SAR_OK) {
+            TCORE_TRACE(TSRC_SKF, "skf_getContainerType %s failed %8x, continue", name, rc);
+        } else {
+            auto* cert = static_cast<tutil_skf_cert*>(tcore_zalloc(sizeof(tutil_skf_cert)));
+            cert->containerType = type;
+            SKF_ULONG len = TUTIL_SKF_CERT_MAX;
+            rc = p->skf_exportCertificate(hContainer, TRUE, cert->certificate, &len);
+            if (rc != SAR_OK) {
+                TCORE_TRACE(TSRC_SKF, "skf_exportCertificate sign %s failed %8x, continue", name, rc);
+                tcore_free(cert);
+            } else if (len == 0 || len > TUTIL_SKF_CERT_MAX) {
+                TCORE_TRACE(TSRC_SKF, "skf_exportCertificate sign %s gave length %u, continue", name, len);
+                tcore_free(cert);
+            } else {
+                cert->certificateLen = static_cast<int>(len);
+                cert->providerId = p->id;
+                copyName(cert->deviceName, deviceName);
+                copyName(cert->applicationName, applicationName);
+                copyName(cert->containerName, name);
+                appendTo(list, cert, tutil_skf_cert_release);
+                ++count;
+            }
+        }
+        rc = p->skf_closeContainer(hContainer);
+        if (rc != SAR_OK) TCORE_TRACE(TSRC_SKF, "skf_closeContainer %s failed %8x, continue", name, rc);
+    });
+    if (!wellFormed) {
+        TCORE_TRACE(TSRC_SKF, "skf_enumContainer gave a malformed name list (size %u)", containers.size);
+        return TUTIL_SKF_ERR_ENUM_CONTAINER;
+    }
+    return count;
+}
+
+int tutil_skf_findAllDev(int providerId, tcore_list** list)
+{
+    tutil_skf_provider* p = tutil_skf_findProviderById(providerId);
+    if (p == nullptr) return TUTIL_SKF_ERR_NO_PROVIDER;
+    return forEachDevice(p, [&](DEVHANDLE hDev, const char* deviceName) {
+        DEVINFO* info = newDevInfo();
+        if (!readDevInfo(p, hDev, deviceName, info)) {
+            tcore_free(info);
+            return 0;
+        }
+        NameList apps;
+        SKF_ULONG code = p->skf_enumApplication(hDev, apps.names, &apps.size);
+        auto* dev = static_cast<tutil_skf_dev*>(tcore_zalloc(sizeof(tutil_skf_dev)));
+        bool wellFormed = code == SAR_OK && forEachName(apps, [&](const char* appName) {
+            if (dev->appCount < TUTIL_SKF_MAX_APPS) copyName(dev->appNames[dev->appCount++], appName);
+        });
+        if (!wellFormed) {
+            TCORE_TRACE(TSRC_SKF, "skf_enumApplication %s failed %8x", deviceName, code);
+            tcore_free(info);
+            tcore_free(dev);
+            return 0;
+        }
+        dev->providerId = providerId;
+        copyName(dev->deviceName, deviceName);
+        dev->devInfo = info;
+        appendTo(list, dev, tutil_skf_dev_release);
+        return 1;
+    });
+}

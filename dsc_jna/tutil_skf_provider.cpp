@@ -1,0 +1,90 @@
+// Vendor libraries: loaded once per path and kept for the life of the
+// process, so every handle a token gave out stays backed by its code.
+#include <cstring>
+
+#include "tcore_errors.h"
+#include "tcore_list.h"
+#include "tcore_mem.h"
+#include "tcore_sources.h"
+#include "tcore_trace.h"
+#include "tcore_wreg.h"
+#include "tutil_skf_cus.h"
+
+namespace {
+
+tcore_list* providers = nullptr;
+int nextProviderId = TUTIL_SKF_FIRST_PROVIDER_ID;
+
+struct FunctionEntry {
+    const char* name;
+    void (*store)(tutil_skf_provider* provider, FARPROC address);
+};
+
+// Each entry stores the address with the type of its own prototype (through
+// the generic function type, which converts to any other without warning).
+const FunctionEntry kFunctions[] = {
+#define TUTIL_SKF_ENTRY(member, name)                                      \
+    {#name, [](tutil_skf_provider* p, FARPROC address) {                   \
+         p->member = reinterpret_cast<decltype(p->member)>(                \
+             reinterpret_cast<void (*)(void)>(address));                 \
+     }},
+    TUTIL_SKF_FUNCTIONS(TUTIL_SKF_ENTRY)
+#undef TUTIL_SKF_ENTRY
+};
+
+}  // namespace
+
+tutil_skf_provider* tutil_skf_findProviderById(int id)
+{
+    for (int i = 0; providers != nullptr && i < providers->count; ++i) {
+        auto* p = static_cast<tutil_skf_provider*>(providers->items[i]);
+        if (p->id == id) return p;
+    }
+    return nullptr;
+}
+
+tutil_skf_provider* tutil_skf_findProviderByPath(const char* path)
+{
+    if (path == nullptr) return nullptr;
+    for (int i = 0; providers != nullptr && i < providers->count; ++i) {
+        auto* p = static_cast<tutil_skf_provider*>(providers->items[i]);
+        if (std::strcmp(p->path, path) == 0) return p;
+    }
+    return nullptr;
+}
+
+int tutil_skf_load(const char* path)
+{
+    if (path == nullptr || path[0] == 0) return TCORE_ERR_PARAM;
+    // Compared as kept: a path longer than the record holds is found again
+    // by its first 255 bytes.
+    char kept[TUTIL_SKF_NAME] = {0};
+    std::strncpy(kept, path, TUTIL_SKF_NAME - 1);
+    if (tutil_skf_provider* loaded = tutil_skf_findProviderByPath(kept)) return loaded->id;
+
+    HMODULE module = tcore_loadLibrary(path);
+    if (module == nullptr) {
+        TCORE_TRACE_SYS(TSRC_SKF, "LoadLibrary");
+        TCORE_TRACE(TSRC_SKF, "tutil_skf_load %s failed", kept);
+        return TUTIL_SKF_ERR_LOAD;
+    }
+    auto* provider = static_cast<tutil_skf_provider*>(tcore_zalloc(sizeof(tutil_skf_provider)));
+    std::memcpy(provider->path, kept, sizeof kept);
+    provider->module = module;
+    int number = 1;
+    for (const auto& f : kFunctions) {
+        FARPROC address = GetProcAddress(module, f.name);
+        if (address == nullptr) {
+            TCORE_TRACE(TSRC_SKF, "get func (No.%d) addr failed ", number);
+            FreeLibrary(module);
+            tcore_free(provider);
+            return TUTIL_SKF_ERR_FUNCTION;
+        }
+        f.store(provider, address);
+        ++number;
+    }
+    if (providers == nullptr) providers = tcore_list_new(tcore_free);
+    provider->id = nextProviderId++;
+    tcore_list_append(providers, provider);
+    return provider->id;
+}

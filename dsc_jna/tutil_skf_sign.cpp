@@ -1,0 +1,200 @@
+// Signing on the token: the token hashes (with the SM2 preprocessing value Z
+// of the signing key and identity for SM2) and signs the hash. Also the PIN
+// check before a signature and the PIN change of an application.
+#include <cstring>
+
+#include "tcore_errors.h"
+#include "tcore_mem.h"
+#include "tcore_sources.h"
+#include "tcore_trace.h"
+#include "tutil_skf_cus.h"
+
+namespace {
+
+constexpr SKF_ULONG kUserPin = USER_TYPE;
+constexpr int kDigestKidSha256 = 103;
+constexpr SKF_ULONG kWorkArea = 1024;
+constexpr size_t kSm2ValueLen = 32;
+
+// Minimal DER INTEGER of an unsigned big-endian value: leading zero bytes
+// dropped (strict verifiers reject redundant ones), one 0x00 put back in
+// front when the top bit is set. Returns the bytes written.
+size_t writeUnsignedInteger(const unsigned char* value, size_t len, unsigned char* out)
+{
+    size_t skip = 0;
+    while (skip + 1 < len && value[skip] == 0) ++skip;
+    const unsigned char* v = value + skip;
+    size_t n = len - skip;
+    bool pad = (v[0] & 0x80) != 0;
+    out[0] = 0x02;
+    out[1] = static_cast<unsigned char>(n + (pad ? 1 : 0));
+    size_t at = 2;
+    if (pad) out[at++] = 0x00;
+    std::memcpy(out + at, v, n);
+    return at + n;
+}
+
+int verifyPinOnOpenChain(tutil_skf_provider* p, tutil_skf_cert* cert, int* retryOut)
+{
+    SKF_ULONG retry = 0;
+    SKF_ULONG code = p->skf_verifyPin(cert->hApp, kUserPin, cert->pin, &retry);
+    if (code == SAR_OK) return 0;
+    TCORE_TRACE(TSRC_SKF, "skf_verifyPin %s failed %8x, left retry %d", cert->containerName, code,
+                static_cast<int>(retry));
+    if (retryOut != nullptr) *retryOut = static_cast<int>(retry);
+    return TUTIL_SKF_ERR_VERIFY_PIN;
+}
+
+int startDigest(tutil_skf_provider* p, tutil_skf_cert* cert, int digestKid, SKF_HANDLE* hHash)
+{
+    SKF_ULONG code = SAR_OK;
+    if (cert->containerType == TUTIL_SKF_CONTAINER_RSA) {
+        SKF_ULONG alg = digestKid == kDigestKidSha256 ? SGD_SHA256 : SGD_SHA1;
+        code = p->skf_digestInit(cert->hDev, alg, nullptr, nullptr, 0, hHash);
+    } else {
+        // Room for public-key blobs larger than the standard's 132 bytes.
+        unsigned char blob[kWorkArea] = {0};
+        SKF_ULONG len = kWorkArea;
+        SKF_ULONG rc = p->skf_exportPublicKey(cert->hContainer, TRUE, blob, &len);
+        if (rc != SAR_OK || len > kWorkArea) {
+            TCORE_TRACE(TSRC_SKF, "skf_exportPublicKey %s failed %8x", cert->containerName, rc);
+            return TUTIL_SKF_ERR_EXPORT_KEY;
+        }
+        char id[] = TUTIL_SKF_SM2_ID;
+        code = p->skf_digestInit(cert->hDev, SGD_SM3, reinterpret_cast<ECCPUBLICKEYBLOB*>(blob),
+                                 reinterpret_cast<unsigned char*>(id), sizeof id - 1, hHash);
+    }
+    if (code != SAR_OK) {
+        TCORE_TRACE(TSRC_SKF, "skf_digestInit %s failed %8x", cert->containerName, code);
+        return TUTIL_SKF_ERR_DIGEST_INIT;
+    }
+    return 0;
+}
+
+int signDigest(tutil_skf_provider* p, tutil_skf_cert* cert, unsigned char* digest, SKF_ULONG digestLen,
+               unsigned char* sigOut)
+{
+    if (cert->containerType == TUTIL_SKF_CONTAINER_RSA) {
+        auto* signature = static_cast<unsigned char*>(tcore_zalloc(TUTIL_SKF_SIG_MAX));
+        SKF_ULONG sigLen = TUTIL_SKF_SIG_MAX;
+        SKF_ULONG code = p->skf_rsaSignData(cert->hContainer, digest, digestLen, signature, &sigLen);
+        int result = 0;
+        if (code != SAR_OK) {
+            TCORE_TRACE(TSRC_SKF, "skf_rsaSignData %s failed %8x", cert->containerName, code);
+            result = TUTIL_SKF_ERR_SIGN;
+        } else if (sigLen > TUTIL_SKF_SIG_MAX) {
+            result = TCORE_ERR_BUFSIZE;
+        } else {
+            std::memcpy(sigOut, signature, sigLen);
+            result = static_cast<int>(sigLen);
+        }
+        tcore_free(signature);
+        return result;
+    }
+    auto* blob = static_cast<ECCSIGNATUREBLOB*>(tcore_zalloc(sizeof(ECCSIGNATUREBLOB)));
+    SKF_ULONG code = p->skf_eccSignData(cert->hContainer, digest, digestLen, blob);
+    int result = 0;
+    if (code != SAR_OK) {
+        TCORE_TRACE(TSRC_SKF, "skf_eccSignData %s failed %8x", cert->containerName, code);
+        result = TUTIL_SKF_ERR_SIGN;
+    } else {
+        result = tutil_skf_sm2SignatureToDer(blob, sigOut);
+    }
+    tcore_free(blob);
+    return result;
+}
+
+}  // namespace
+
+int tutil_skf_sm2SignatureToDer(const ECCSIGNATUREBLOB* blob, unsigned char* out)
+{
+    unsigned char body[2 * (2 + 1 + kSm2ValueLen)];
+    size_t n = writeUnsignedInteger(blob->r + sizeof blob->r - kSm2ValueLen, kSm2ValueLen, body);
+    n += writeUnsignedInteger(blob->s + sizeof blob->s - kSm2ValueLen, kSm2ValueLen, body + n);
+    out[0] = 0x30;
+    out[1] = static_cast<unsigned char>(n);
+    std::memcpy(out + 2, body, n);
+    return static_cast<int>(n + 2);
+}
+
+int tutil_skf_sign(tutil_skf_cert* cert, const unsigned char* data, int dataLen, int digestKid, unsigned char* sigOut)
+{
+    int rc = tutil_skf_cert_check(cert);
+    if (rc < 0) return rc;
+    if (data == nullptr || dataLen <= 0 || sigOut == nullptr) return TCORE_ERR_PARAM;
+    tutil_skf_provider* p = tutil_skf_findProviderById(cert->providerId);
+    if (p == nullptr) return TUTIL_SKF_ERR_NO_PROVIDER;
+    rc = tutil_skf_cert_open(cert);
+    if (rc < 0) return rc;
+
+    int result = verifyPinOnOpenChain(p, cert, nullptr);
+    SKF_HANDLE hHash = nullptr;
+    if (result == 0) result = startDigest(p, cert, digestKid, &hHash);
+    unsigned char digest[kWorkArea] = {0};
+    SKF_ULONG digestLen = kWorkArea;
+    if (result == 0) {
+        SKF_ULONG code = p->skf_digest(hHash, const_cast<unsigned char*>(data), static_cast<SKF_ULONG>(dataLen),
+                                       digest, &digestLen);
+        if (code != SAR_OK || digestLen == 0 || digestLen > kWorkArea) {
+            TCORE_TRACE(TSRC_SKF, "skf_digest %s failed %8x", cert->containerName, code);
+            result = TUTIL_SKF_ERR_DIGEST;
+        }
+    }
+    if (result == 0) result = signDigest(p, cert, digest, digestLen, sigOut);
+    if (result < 0) tutil_skf_cert_close(cert);
+    return result;
+}
+
+int tutil_skf_verifyPin(tutil_skf_cert* cert, int* retryOut)
+{
+    if (cert == nullptr || cert->pin[0] == 0) return TCORE_ERR_PARAM;
+    tutil_skf_provider* p = tutil_skf_findProviderById(cert->providerId);
+    if (p == nullptr) return TUTIL_SKF_ERR_NO_PROVIDER;
+    int rc = tutil_skf_cert_open(cert);
+    if (rc < 0) return rc;
+    rc = verifyPinOnOpenChain(p, cert, retryOut);
+    if (rc < 0) tutil_skf_cert_close(cert);
+    return rc;
+}
+
+int tutil_skf_changePin(int providerId, const char* deviceName, const char* applicationName, const char* oldPin,
+                        const char* newPin, int* retryOut)
+{
+    if (deviceName == nullptr || applicationName == nullptr || oldPin == nullptr || newPin == nullptr ||
+        retryOut == nullptr)
+        return TCORE_ERR_PARAM;
+    tutil_skf_provider* p = tutil_skf_findProviderById(providerId);
+    if (p == nullptr) {
+        TCORE_TRACE(TSRC_SKF, "tutil_skf_findProviderById failed");
+        return TUTIL_SKF_ERR_NO_PROVIDER;
+    }
+    DEVHANDLE hDev = nullptr;
+    SKF_ULONG code = p->skf_connectDev(const_cast<char*>(deviceName), &hDev);
+    if (code != SAR_OK) {
+        TCORE_TRACE(TSRC_SKF, "skf_connectDev %s failed %8x, continue", deviceName, code);
+        return TUTIL_SKF_ERR_CONNECT;
+    }
+    HAPPLICATION hApp = nullptr;
+    int result = 0;
+    code = p->skf_openApplication(hDev, const_cast<char*>(applicationName), &hApp);
+    if (code != SAR_OK) {
+        TCORE_TRACE(TSRC_SKF, "skf_openApplication %s failed %8x, continue", applicationName, code);
+        hApp = nullptr;
+        result = TUTIL_SKF_ERR_OPEN_APP;
+    } else {
+        SKF_ULONG retry = 0;
+        code = p->skf_changePIN(hApp, kUserPin, const_cast<char*>(oldPin), const_cast<char*>(newPin), &retry);
+        if (code != SAR_OK) {
+            result = TUTIL_SKF_ERR_CHANGE_PIN;
+            *retryOut = code == SAR_PIN_INCORRECT || code == SAR_PIN_LOCKED ? static_cast<int>(retry) : -1;
+            TCORE_TRACE(TSRC_SKF, "skf_changePIN %s failed %8x, continue, retry times is %d", applicationName, code,
+                        *retryOut);
+        }
+        code = p->skf_closeApplication(hApp);
+        if (code != SAR_OK)
+            TCORE_TRACE(TSRC_SKF, "skf_closeApplication %s failed %8x, continue", applicationName, code);
+    }
+    code = p->skf_disConnectDev(hDev);
+    if (code != SAR_OK) TCORE_TRACE(TSRC_SKF, "skf_disConnectDev %s failed %8x, continue", deviceName, code);
+    return result;
+}
