@@ -1,0 +1,27 @@
+// The output format of the library: a DER PKCS#7 (RFC 2315) ContentInfo of
+// type signedData with one signer, no authenticated attributes, the signer's
+// certificate and, in the attached form, the content. The signature is made
+// elsewhere and wrapped verbatim.
+#pragma once
+
+#include "tasn1_item.h"
+
+// Content, certificate (DER or a text tasn1_cert_toDer accepts) and
+// signature, each non-null with a positive length. digestKid is the digest
+// for RSA certificates; SM2 certificates always get SM3. Returns the DER
+// length and stores the new buffer (tcore_free) in `out`; on failure `out`
+// is untouched.
+int tasn1_p7sign_encode_attach(const unsigned char* content, int contentLen, const unsigned char* cert, int certLen,
+                               const unsigned char* sig, int sigLen, int digestKid, unsigned char** out);
+// The same without content: the inner ContentInfo holds an empty OCTET STRING.
+int tasn1_p7sign_encode_detach(const unsigned char* cert, int certLen, const unsigned char* sig, int sigLen,
+                               int digestKid, unsigned char** out);
+int tasn1_p7sign_encode(int attached, const unsigned char* content, int contentLen, const unsigned char* cert,
+                        int certLen, const unsigned char* sig, int sigLen, int digestKid, unsigned char** out);
+
+// A new pre-encoded SignerInfo, or null. `cert` is DER.
+tasn1_item* tasn1_pkcs7_signerInfo_new(const unsigned char* sig, int sigLen, int digestKid, int sigAlgKid,
+                                       const unsigned char* cert, int certLen);
+// A new pre-encoded IssuerAndSerialNumber copied from a version 3
+// certificate in DER, or null.
+tasn1_item* tasn1_pkcs7_issuerAndSn_new(const unsigned char* cert, int certLen);
