@@ -18,13 +18,22 @@ struct Login {
 struct Runtime {
     std::mutex mutex;
     std::map<std::uintptr_t, HandleEntry> handles;
-    std::uintptr_t next_handle = 0x5F000010;
+    std::uintptr_t next_handle = 0;
     std::map<std::pair<std::string, std::string>, Login> logins;
 };
 
 Runtime& runtime()
 {
-    static Runtime* instance = new Runtime;  // never destroyed: calls may come during process exit
+    static Runtime* instance = [] {
+        auto* rt = new Runtime;  // never destroyed: calls may come during process exit
+        // Each copy of the module numbers its handles from its own base, so
+        // a handle given to the wrong vendor's library is refused there.
+        crypto::initialize();
+        std::uint16_t base = 0;
+        crypto::random_bytes(reinterpret_cast<std::uint8_t*>(&base), sizeof base);
+        rt->next_handle = 0x10000000u + (static_cast<std::uintptr_t>(base) << 12);
+        return rt;
+    }();
     return *instance;
 }
 
