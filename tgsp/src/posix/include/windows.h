@@ -43,7 +43,18 @@ typedef void (*FARPROC)(void);
 typedef struct _FILETIME {
     DWORD dwLowDateTime;
     DWORD dwHighDateTime;
-} FILETIME, *PFILETIME;
+} FILETIME, *PFILETIME, *LPFILETIME;
+
+typedef struct _SYSTEMTIME {
+    WORD wYear;
+    WORD wMonth;
+    WORD wDayOfWeek;
+    WORD wDay;
+    WORD wHour;
+    WORD wMinute;
+    WORD wSecond;
+    WORD wMilliseconds;
+} SYSTEMTIME, *PSYSTEMTIME, *LPSYSTEMTIME;
 
 #define WINAPI
 #define TRUE 1
@@ -88,6 +99,10 @@ DWORD GetLastError(void);
 void SetLastError(DWORD code);
 DWORD GetCurrentProcessId(void);
 int lstrlenW(LPCWSTR text);
+
+// Time (UTC; FILETIME counts 100 ns since 1601-01-01)
+void GetSystemTimeAsFileTime(LPFILETIME now);
+BOOL FileTimeToSystemTime(const FILETIME* fileTime, LPSYSTEMTIME systemTime);
 
 // Code pages
 int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR src, int srcLen, LPWSTR dst, int dstLen);

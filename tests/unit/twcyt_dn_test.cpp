@@ -1,0 +1,106 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tcore_errors.h"
+#include "twcyt_dn.h"
+
+namespace {
+
+std::vector<std::string> valuesOf(const char* dn, const char* field, int* count)
+{
+    tcore_list* list = nullptr;
+    *count = twcyt_dn_getRdnValues(dn, field, &list);
+    std::vector<std::string> out;
+    for (int i = 0; list != nullptr && i < list->count; ++i) out.emplace_back(static_cast<const char*>(list->items[i]));
+    tcore_list_free(list);
+    return out;
+}
+
+std::vector<std::string> segmentsOf(const char* dn)
+{
+    tcore_list* list = nullptr;
+    int n = twcyt_dn_split(dn, &list);
+    std::vector<std::string> out;
+    for (int i = 0; list != nullptr && i < list->count; ++i) out.emplace_back(static_cast<const char*>(list->items[i]));
+    if (n != static_cast<int>(out.size())) out.push_back("count " + std::to_string(n));
+    tcore_list_free(list);
+    return out;
+}
+
+using Texts = std::vector<std::string>;
+
+}  // namespace
+
+TEST(DnWalkTest, ValuesOfOneField)
+{
+    struct Case {
+        const char* dn;
+        const char* field;
+        Texts values;
+    };
+    const Case cases[] = {
+        {"C=CN, O=Foo, Inc., CN=user1", "O", {"Foo, Inc."}},  // only the comma before the next "=" separates
+        {"C=CN, O=Foo, Inc., CN=user1", "CN", {"user1"}},
+        {"C=CN, O=Foo, Inc., CN=user1", "C", {"CN"}},
+        {"C=CN, CN=a, CN=b + OU=c", "CN", {"a", "b + OU=c"}},
+        {"CN=a,O=b", "O", {"b"}},            // no blank after the comma
+        {"CN=a,  O=b", "O", {"b"}},
+        {"CN=\"x=y\", O=b", "CN", {"\"x=y\""}},  // an "=" inside a quoted value
+        {"CN=\"x=y\", O=b", "O", {"b"}},
+        {"CN=a=b=c", "CN", {"a=b=c"}},
+        {"CN=user1", "cn", {}},              // case-sensitive names
+        {"O=Org, CN=", "CN", {""}},
+    };
+    for (const auto& c : cases) {
+        int count = -1;
+        EXPECT_EQ(valuesOf(c.dn, c.field, &count), c.values) << c.dn << " / " << c.field;
+        EXPECT_EQ(count, static_cast<int>(c.values.size())) << c.dn;
+    }
+    int count = -1;
+    EXPECT_TRUE(valuesOf("no equals sign", "CN", &count).empty());
+    EXPECT_EQ(count, 0);
+    EXPECT_TRUE(valuesOf("", "CN", &count).empty());
+    EXPECT_EQ(count, TCORE_ERR_PARAM);
+    EXPECT_TRUE(valuesOf("CN=a", "", &count).empty());
+    EXPECT_EQ(count, TCORE_ERR_PARAM);
+    EXPECT_EQ(twcyt_dn_getRdnValues(nullptr, "CN", nullptr), TCORE_ERR_PARAM);
+}
+
+TEST(DnWalkTest, SegmentsStayWhole)
+{
+    EXPECT_EQ(segmentsOf("C=CN, O=Foo, Inc., CN=user1"), (Texts{"C=CN", "O=Foo, Inc.", "CN=user1"}));
+    EXPECT_EQ(segmentsOf("CN=a,O=b"), (Texts{"CN=a", "O=b"}));
+    EXPECT_EQ(segmentsOf("OU=\"Dev \"\"Team\"\"\", CN=a + OU=b"), (Texts{"OU=\"Dev \"\"Team\"\"\"", "CN=a + OU=b"}));
+    EXPECT_EQ(segmentsOf("plain text"), (Texts{}));
+    tcore_list* list = nullptr;
+    EXPECT_EQ(twcyt_dn_split("", &list), TCORE_ERR_PARAM);
+    EXPECT_EQ(list, nullptr);
+}
+
+TEST(DnCompareTest, SameRdnsInAnyOrder)
+{
+    struct Case {
+        const char* a;
+        const char* b;
+        int result;
+    };
+    const Case cases[] = {
+        {"C=CN, O=b, CN=a", "CN=a, C=CN, O=b", 0},
+        {"CN=a, O=b", "CN=A, O=b", -1},       // case inside a segment counts
+        {"CN=a, O=b", "CN=a,O=b", 0},         // the blank after the comma does not
+        {"CN=a, O=b", "CN=a, O=b, OU=c", -1},
+        {"CN=a, O=b, OU=c", "CN=a, O=b", -1},
+        {"CN=a, CN=a", "CN=a, O=b", -1},
+        {"O=Foo, Inc., CN=a", "CN=a, O=Foo, Inc.", 0},
+        {"abc", "xyz", -1},                   // texts without segments
+        {"abc", "abc", 0},
+    };
+    for (const auto& c : cases) EXPECT_EQ(twcyt_dn_compareUtf8(c.a, c.b), c.result) << c.a << " | " << c.b;
+    EXPECT_EQ(twcyt_dn_compareUtf8("", "CN=a"), TCORE_ERR_PARAM);
+    EXPECT_EQ(twcyt_dn_compareUtf8("CN=a", nullptr), TCORE_ERR_PARAM);
+    EXPECT_EQ(twcyt_dn_compare("O=b, CN=a", "CN=a, O=b"), 0);
+    EXPECT_EQ(twcyt_dn_compare("O=b, CN=a", "CN=a, O=c"), -1);
+    EXPECT_EQ(twcyt_dn_compare(nullptr, "CN=a"), TCORE_ERR_PARAM);
+}

@@ -1,0 +1,105 @@
+// Linux stand-in for the certificate part of <wincrypt.h> (CRYPT32).
+//
+// Certificate contexts are laid out as the library reads them from a
+// CERT_CONTEXT: the encoded certificate, and CERT_INFO with the serial
+// number least significant byte first, the names as their DER blobs, the
+// validity as FILETIMEs and the public key algorithm as dotted OID text.
+// Names are rendered as CertNameToStrW(CERT_X500_NAME_STR) renders them on
+// Windows.
+#pragma once
+
+#include <windows.h>
+
+typedef struct _CRYPTOAPI_BLOB {
+    DWORD cbData;
+    BYTE* pbData;
+} CRYPT_INTEGER_BLOB, *PCRYPT_INTEGER_BLOB, CERT_NAME_BLOB, *PCERT_NAME_BLOB, CRYPT_OBJID_BLOB,
+    *PCRYPT_OBJID_BLOB, CRYPT_DATA_BLOB, *PCRYPT_DATA_BLOB, CRYPT_DER_BLOB, *PCRYPT_DER_BLOB;
+
+typedef struct _CRYPT_BIT_BLOB {
+    DWORD cbData;
+    BYTE* pbData;
+    DWORD cUnusedBits;
+} CRYPT_BIT_BLOB, *PCRYPT_BIT_BLOB;
+
+typedef struct _CRYPT_ALGORITHM_IDENTIFIER {
+    LPSTR pszObjId;
+    CRYPT_OBJID_BLOB Parameters;
+} CRYPT_ALGORITHM_IDENTIFIER, *PCRYPT_ALGORITHM_IDENTIFIER;
+
+typedef struct _CERT_PUBLIC_KEY_INFO {
+    CRYPT_ALGORITHM_IDENTIFIER Algorithm;
+    CRYPT_BIT_BLOB PublicKey;
+} CERT_PUBLIC_KEY_INFO, *PCERT_PUBLIC_KEY_INFO;
+
+typedef struct _CERT_EXTENSION {
+    LPSTR pszObjId;
+    BOOL fCritical;
+    CRYPT_OBJID_BLOB Value;
+} CERT_EXTENSION, *PCERT_EXTENSION;
+
+typedef struct _CERT_INFO {
+    DWORD dwVersion;
+    CRYPT_INTEGER_BLOB SerialNumber;
+    CRYPT_ALGORITHM_IDENTIFIER SignatureAlgorithm;
+    CERT_NAME_BLOB Issuer;
+    FILETIME NotBefore;
+    FILETIME NotAfter;
+    CERT_NAME_BLOB Subject;
+    CERT_PUBLIC_KEY_INFO SubjectPublicKeyInfo;
+    CRYPT_BIT_BLOB IssuerUniqueId;
+    CRYPT_BIT_BLOB SubjectUniqueId;
+    DWORD cExtension;
+    PCERT_EXTENSION rgExtension;
+} CERT_INFO, *PCERT_INFO;
+
+typedef void* HCERTSTORE;
+
+typedef struct _CERT_CONTEXT {
+    DWORD dwCertEncodingType;
+    BYTE* pbCertEncoded;
+    DWORD cbCertEncoded;
+    PCERT_INFO pCertInfo;
+    HCERTSTORE hCertStore;
+} CERT_CONTEXT, *PCERT_CONTEXT;
+typedef const CERT_CONTEXT* PCCERT_CONTEXT;
+
+#define X509_ASN_ENCODING 0x00000001
+#define PKCS_7_ASN_ENCODING 0x00010000
+
+#define CERT_SIMPLE_NAME_STR 1
+#define CERT_OID_NAME_STR 2
+#define CERT_X500_NAME_STR 3
+
+#define CERT_FIRST_USER_PROP_ID 0x00008000
+#define CERT_LAST_USER_PROP_ID 0x0000FFFF
+
+#define szOID_KEY_USAGE "2.5.29.15"
+
+#define CERT_DIGITAL_SIGNATURE_KEY_USAGE 0x80
+#define CERT_NON_REPUDIATION_KEY_USAGE 0x40
+#define CERT_KEY_ENCIPHERMENT_KEY_USAGE 0x20
+#define CERT_DATA_ENCIPHERMENT_KEY_USAGE 0x10
+
+#define E_INVALIDARG 0x80070057L
+#define CRYPT_E_NOT_FOUND 0x80092004L
+#define CRYPT_E_ASN1_CORRUPT 0x80093103L
+#define CRYPT_E_ASN1_BADTAG 0x8009310BL
+
+PCCERT_CONTEXT CertCreateCertificateContext(DWORD encodingType, const BYTE* encoded, DWORD encodedLen);
+PCCERT_CONTEXT CertDuplicateCertificateContext(PCCERT_CONTEXT cert);
+BOOL CertFreeCertificateContext(PCCERT_CONTEXT cert);
+
+DWORD CertNameToStrW(DWORD encodingType, PCERT_NAME_BLOB name, DWORD strType, LPWSTR psz, DWORD csz);
+
+BOOL CertGetIntendedKeyUsage(DWORD encodingType, PCERT_INFO info, BYTE* usage, DWORD usageLen);
+LONG CertVerifyTimeValidity(LPFILETIME time, PCERT_INFO info);
+
+BOOL CertCompareCertificate(DWORD encodingType, PCERT_INFO a, PCERT_INFO b);
+BOOL CertCompareCertificateName(DWORD encodingType, PCERT_NAME_BLOB a, PCERT_NAME_BLOB b);
+BOOL CertCompareIntegerBlob(PCRYPT_INTEGER_BLOB a, PCRYPT_INTEGER_BLOB b);
+
+// Generic properties: the value is passed as a CRYPT_DATA_BLOB; a null
+// value removes the property.
+BOOL CertSetCertificateContextProperty(PCCERT_CONTEXT cert, DWORD propId, DWORD flags, const void* data);
+BOOL CertGetCertificateContextProperty(PCCERT_CONTEXT cert, DWORD propId, void* data, DWORD* dataLen);

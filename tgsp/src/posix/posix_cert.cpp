@@ -1,0 +1,322 @@
+// Certificate contexts over OpenSSL's X.509 decoder, with the fields the way
+// CRYPT32 lays them out, and the certificate calls the library makes.
+#include <windows.h>
+#include <wincrypt.h>
+
+#include <openssl/asn1.h>
+#include <openssl/objects.h>
+#include <openssl/x509.h>
+
+#include <algorithm>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "posix_nothrow.h"
+#include "posix_time.h"
+
+namespace {
+
+using Bytes = std::vector<BYTE>;
+
+struct Extension {
+    std::string oid;
+    Bytes value;
+};
+
+// Everything the context points into. The context is the first member of a
+// standard-layout holder, so the callers' pointer leads back to it.
+struct CertData {
+    Bytes encoded, serial, issuer, subject, signatureParams, keyParams, publicKey;
+    std::string signatureOid, keyOid;
+    std::vector<Extension> extensionData;
+    std::vector<CERT_EXTENSION> extensions;
+    std::map<DWORD, Bytes> properties;
+    CERT_INFO info{};
+    int references = 1;
+};
+
+struct Holder {
+    CERT_CONTEXT context;
+    CertData* data;
+};
+
+Holder* holderOf(PCCERT_CONTEXT cert) { return reinterpret_cast<Holder*>(const_cast<CERT_CONTEXT*>(cert)); }
+
+template <typename T>
+using Owned = std::unique_ptr<T, void (*)(T*)>;
+
+CRYPT_INTEGER_BLOB blobOf(Bytes& bytes) { return CRYPT_INTEGER_BLOB{static_cast<DWORD>(bytes.size()), bytes.data()}; }
+
+// The contents of the DER element `der` (its identifier and length skipped).
+Bytes contentsOf(const unsigned char* der, int len)
+{
+    if (len < 2) return Bytes();
+    int skip = 2;
+    if (der[1] & 0x80) skip += der[1] & 0x7F;
+    return skip <= len ? Bytes(der + skip, der + len) : Bytes();
+}
+
+template <typename T, typename Encode>
+Bytes encode(const T* value, Encode i2d)
+{
+    int n = i2d(value, nullptr);
+    if (n <= 0) return Bytes();
+    Bytes out(static_cast<size_t>(n));
+    unsigned char* p = out.data();
+    i2d(value, &p);
+    return out;
+}
+
+std::string oidText(const ASN1_OBJECT* object)
+{
+    char text[128] = {0};
+    OBJ_obj2txt(text, sizeof text, object, 1);
+    return text;
+}
+
+// AlgorithmIdentifier: the dotted OID and the DER of its parameters.
+void readAlgorithm(const X509_ALGOR* algorithm, std::string* oid, Bytes* params)
+{
+    const ASN1_OBJECT* object = nullptr;
+    int type = 0;
+    const void* value = nullptr;
+    X509_ALGOR_get0(&object, &type, &value, algorithm);
+    *oid = oidText(object);
+    Bytes whole = encode(algorithm, i2d_X509_ALGOR);
+    Bytes body = contentsOf(whole.data(), static_cast<int>(whole.size()));
+    // Parameters are what follows the OID inside the SEQUENCE.
+    size_t oidLen = body.size() >= 2 ? 2 + body[1] : body.size();
+    params->assign(body.begin() + static_cast<std::ptrdiff_t>(std::min(oidLen, body.size())), body.end());
+}
+
+bool readTime(const ASN1_TIME* time, FILETIME* out)
+{
+    tm t{};
+    if (time == nullptr || ASN1_TIME_to_tm(time, &t) != 1) return false;
+    *out = posix_toFileTime(posix_fileTimeOf(t.tm_year + 1900, t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec));
+    return true;
+}
+
+bool decode(const BYTE* encoded, DWORD len, CertData* d)
+{
+    const unsigned char* p = encoded;
+    Owned<X509> x509(d2i_X509(nullptr, &p, static_cast<long>(len)), X509_free);
+    if (!x509) return false;
+    X509* x = x509.get();
+    d->encoded.assign(encoded, encoded + len);
+
+    // CRYPT32 keeps the INTEGER's content octets reversed, sign byte included.
+    Bytes serialDer = encode(X509_get0_serialNumber(x), i2d_ASN1_INTEGER);
+    d->serial = contentsOf(serialDer.data(), static_cast<int>(serialDer.size()));
+    std::reverse(d->serial.begin(), d->serial.end());
+
+    const unsigned char* nameDer = nullptr;
+    size_t nameLen = 0;
+    if (X509_NAME_get0_der(X509_get_issuer_name(x), &nameDer, &nameLen) != 1) return false;
+    d->issuer.assign(nameDer, nameDer + nameLen);
+    if (X509_NAME_get0_der(X509_get_subject_name(x), &nameDer, &nameLen) != 1) return false;
+    d->subject.assign(nameDer, nameDer + nameLen);
+
+    const X509_ALGOR* signatureAlgorithm = nullptr;
+    X509_get0_signature(nullptr, &signatureAlgorithm, x);
+    readAlgorithm(signatureAlgorithm, &d->signatureOid, &d->signatureParams);
+
+    X509_PUBKEY* key = X509_get_X509_PUBKEY(x);
+    X509_ALGOR* keyAlgorithm = nullptr;
+    const unsigned char* keyBits = nullptr;
+    int keyLen = 0;
+    if (key == nullptr || X509_PUBKEY_get0_param(nullptr, &keyBits, &keyLen, &keyAlgorithm, key) != 1) return false;
+    readAlgorithm(keyAlgorithm, &d->keyOid, &d->keyParams);
+    d->publicKey.assign(keyBits, keyBits + keyLen);
+
+    if (!readTime(X509_get0_notBefore(x), &d->info.NotBefore) || !readTime(X509_get0_notAfter(x), &d->info.NotAfter))
+        return false;
+
+    for (int i = 0; i < X509_get_ext_count(x); ++i) {
+        X509_EXTENSION* ext = X509_get_ext(x, i);
+        const ASN1_OCTET_STRING* value = X509_EXTENSION_get_data(ext);
+        d->extensionData.push_back({oidText(X509_EXTENSION_get_object(ext)),
+                                    Bytes(ASN1_STRING_get0_data(value), ASN1_STRING_get0_data(value) + ASN1_STRING_length(value))});
+    }
+    for (int i = 0; i < X509_get_ext_count(x); ++i) {
+        auto& e = d->extensionData[static_cast<size_t>(i)];
+        d->extensions.push_back(CERT_EXTENSION{e.oid.data(), X509_EXTENSION_get_critical(X509_get_ext(x, i)),
+                                               blobOf(e.value)});
+    }
+
+    CERT_INFO& info = d->info;
+    info.dwVersion = static_cast<DWORD>(X509_get_version(x));
+    info.SerialNumber = blobOf(d->serial);
+    info.SignatureAlgorithm = CRYPT_ALGORITHM_IDENTIFIER{d->signatureOid.data(), blobOf(d->signatureParams)};
+    info.Issuer = blobOf(d->issuer);
+    info.Subject = blobOf(d->subject);
+    info.SubjectPublicKeyInfo.Algorithm = CRYPT_ALGORITHM_IDENTIFIER{d->keyOid.data(), blobOf(d->keyParams)};
+    info.SubjectPublicKeyInfo.PublicKey = CRYPT_BIT_BLOB{static_cast<DWORD>(d->publicKey.size()), d->publicKey.data(), 0};
+    info.cExtension = static_cast<DWORD>(d->extensions.size());
+    info.rgExtension = d->extensions.empty() ? nullptr : d->extensions.data();
+    return true;
+}
+
+const CERT_EXTENSION* findExtension(const CERT_INFO* info, const char* oid)
+{
+    for (DWORD i = 0; i < info->cExtension; ++i)
+        if (std::strcmp(info->rgExtension[i].pszObjId, oid) == 0) return &info->rgExtension[i];
+    return nullptr;
+}
+
+bool sameBytes(const CRYPT_INTEGER_BLOB& a, const CRYPT_INTEGER_BLOB& b)
+{
+    return a.cbData == b.cbData && (a.cbData == 0 || std::memcmp(a.pbData, b.pbData, a.cbData) == 0);
+}
+
+// The significant length of a little-endian two's-complement integer: sign
+// extension bytes at the top do not count.
+DWORD significantLength(const CRYPT_INTEGER_BLOB& blob)
+{
+    DWORD n = blob.cbData;
+    while (n > 1) {
+        BYTE top = blob.pbData[n - 1], below = blob.pbData[n - 2];
+        if ((top == 0x00 && below <= 0x7F) || (top == 0xFF && below >= 0x80))
+            --n;
+        else
+            break;
+    }
+    return n;
+}
+
+}  // namespace
+
+PCCERT_CONTEXT CertCreateCertificateContext(DWORD encodingType, const BYTE* encoded, DWORD encodedLen)
+{
+    return posix_noThrow([&]() -> PCCERT_CONTEXT {
+        if ((encodingType & X509_ASN_ENCODING) == 0 || encoded == nullptr || encodedLen == 0) {
+            SetLastError(static_cast<DWORD>(E_INVALIDARG));
+            return nullptr;
+        }
+        auto data = std::make_unique<CertData>();
+        if (!decode(encoded, encodedLen, data.get())) {
+            SetLastError(static_cast<DWORD>(CRYPT_E_ASN1_BADTAG));
+            return nullptr;
+        }
+        auto* holder = new Holder{};
+        holder->data = data.release();
+        holder->context.dwCertEncodingType = X509_ASN_ENCODING;
+        holder->context.pbCertEncoded = holder->data->encoded.data();
+        holder->context.cbCertEncoded = encodedLen;
+        holder->context.pCertInfo = &holder->data->info;
+        return &holder->context;
+    });
+}
+
+PCCERT_CONTEXT CertDuplicateCertificateContext(PCCERT_CONTEXT cert)
+{
+    if (cert != nullptr) ++holderOf(cert)->data->references;
+    return cert;
+}
+
+BOOL CertFreeCertificateContext(PCCERT_CONTEXT cert)
+{
+    if (cert == nullptr) return TRUE;
+    Holder* holder = holderOf(cert);
+    if (--holder->data->references == 0) {
+        delete holder->data;
+        delete holder;
+    }
+    return TRUE;
+}
+
+BOOL CertGetIntendedKeyUsage(DWORD, PCERT_INFO info, BYTE* usage, DWORD usageLen)
+{
+    if (info == nullptr || usage == nullptr) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    std::memset(usage, 0, usageLen);
+    const CERT_EXTENSION* ext = findExtension(info, szOID_KEY_USAGE);
+    const unsigned char* p = ext != nullptr ? ext->Value.pbData : nullptr;
+    Owned<ASN1_BIT_STRING> bits(p != nullptr ? d2i_ASN1_BIT_STRING(nullptr, &p, ext->Value.cbData) : nullptr,
+                                ASN1_BIT_STRING_free);
+    if (!bits) {
+        // No usage information: FALSE with no error, as Windows reports it.
+        SetLastError(ERROR_SUCCESS);
+        return FALSE;
+    }
+    auto n = static_cast<DWORD>(ASN1_STRING_length(bits.get()));
+    std::memcpy(usage, ASN1_STRING_get0_data(bits.get()), n < usageLen ? n : usageLen);
+    return TRUE;
+}
+
+LONG CertVerifyTimeValidity(LPFILETIME time, PCERT_INFO info)
+{
+    FILETIME now;
+    if (time == nullptr) {
+        GetSystemTimeAsFileTime(&now);
+        time = &now;
+    }
+    uint64_t t = posix_ticksOf(*time);
+    if (t < posix_ticksOf(info->NotBefore)) return -1;
+    if (t > posix_ticksOf(info->NotAfter)) return 1;
+    return 0;
+}
+
+BOOL CertCompareCertificateName(DWORD, PCERT_NAME_BLOB a, PCERT_NAME_BLOB b) { return sameBytes(*a, *b); }
+
+BOOL CertCompareIntegerBlob(PCRYPT_INTEGER_BLOB a, PCRYPT_INTEGER_BLOB b)
+{
+    DWORD n = significantLength(*a);
+    return n == significantLength(*b) && std::memcmp(a->pbData, b->pbData, n) == 0;
+}
+
+BOOL CertCompareCertificate(DWORD encodingType, PCERT_INFO a, PCERT_INFO b)
+{
+    return CertCompareCertificateName(encodingType, &a->Issuer, &b->Issuer) &&
+           CertCompareIntegerBlob(&a->SerialNumber, &b->SerialNumber);
+}
+
+BOOL CertSetCertificateContextProperty(PCCERT_CONTEXT cert, DWORD propId, DWORD, const void* data)
+{
+    if (cert == nullptr || propId == 0) {
+        SetLastError(static_cast<DWORD>(E_INVALIDARG));
+        return FALSE;
+    }
+    return posix_noThrow([&]() -> BOOL {
+        auto& properties = holderOf(cert)->data->properties;
+        if (data == nullptr) {
+            properties.erase(propId);
+            return TRUE;
+        }
+        const auto* blob = static_cast<const CRYPT_DATA_BLOB*>(data);
+        properties[propId] = Bytes(blob->pbData, blob->pbData + blob->cbData);
+        return TRUE;
+    });
+}
+
+BOOL CertGetCertificateContextProperty(PCCERT_CONTEXT cert, DWORD propId, void* data, DWORD* dataLen)
+{
+    if (cert == nullptr || dataLen == nullptr) {
+        SetLastError(static_cast<DWORD>(E_INVALIDARG));
+        return FALSE;
+    }
+    const auto& properties = holderOf(cert)->data->properties;
+    auto it = properties.find(propId);
+    if (it == properties.end()) {
+        SetLastError(static_cast<DWORD>(CRYPT_E_NOT_FOUND));
+        return FALSE;
+    }
+    auto size = static_cast<DWORD>(it->second.size());
+    if (data == nullptr) {
+        *dataLen = size;
+        return TRUE;
+    }
+    if (*dataLen < size) {
+        *dataLen = size;
+        SetLastError(ERROR_MORE_DATA);
+        return FALSE;
+    }
+    if (size > 0) std::memcpy(data, it->second.data(), size);
+    *dataLen = size;
+    return TRUE;
+}
