@@ -24,6 +24,14 @@ int Sgn_Dev_GetUserData(const char* label, char* out, int outLen);
  * token present). */
 int Sgn_Dev_ChangePin_ex(const char* label, const char* oldPin, const char* newPin);
 
+/* A property of a certificate given as base64 text (PEM armour allowed):
+ * field "DN" the subject DN, "SN" the serial number in upper-case
+ * hexadecimal, any other name (at most 7 characters, any case) the first
+ * value of that subject field. The answer goes into `out` with its NUL and 0
+ * is returned; -1003 when `out` has no room for it. With a null `out`
+ * nothing is written and the answer's length is returned. */
+int Sgn_GetCertProperty(const char* cert, const char* field, char* out, int outLen);
+
 /* Releases a text returned by the library; null is ignored. */
 void Sgn_Free(void* p);
 

@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "dsc_acx_certprop.h"
 #include "dsc_acx_device.h"
 #include "dsc_acx_errors.h"
 #include "dsc_acx_log.h"
@@ -56,6 +57,11 @@ int Sgn_Dev_ChangePin_ex(const char* label, const char* oldPin, const char* newP
     if (devices.built < 0) return devices.built;
     int retries = -1;
     return dsc_acx_dev_changePin(devices.list, label, oldPin, newPin, &retries);
+}
+
+int Sgn_GetCertProperty(const char* cert, const char* field, char* out, int outLen)
+{
+    return dsc_acx_getCertProperty(cert, field, out, outLen);
 }
 
 void Sgn_Free(void* p) { tcore_free(p); }

@@ -8,7 +8,6 @@
 #include "tasn1_cert.h"
 #include "tasn1_errors.h"
 #include "tasn1_walk.h"
-#include "tcore_codec.h"
 #include "tcore_mem.h"
 #include "trace_capture.h"
 
@@ -35,13 +34,6 @@ std::string child(const std::string& der, int index, bool whole, int* rc)
     return *rc == 0 ? hexOf(std::string(reinterpret_cast<const char*>(out.data), out.len)) : "";
 }
 
-std::string base64Of(const std::string& der)
-{
-    std::string text((der.size() + 2) / 3 * 4 + 1, '\0');
-    int n = tcore_base64_encode(text.data(), bytesOf(der), lengthOf(der), lengthOf(text));
-    text.resize(n > 0 ? n : 0);
-    return text;
-}
 
 int toDer(const std::string& text, std::string* der)
 {

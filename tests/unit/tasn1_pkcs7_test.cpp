@@ -8,7 +8,6 @@
 #include "tasn1_item.h"
 #include "tasn1_pkcs7.h"
 #include "tasn1_walk.h"
-#include "tcore_codec.h"
 #include "tcore_mem.h"
 #include "trace_capture.h"
 
@@ -81,13 +80,6 @@ int detach(const std::string& cert, const std::string& sig, int digestKid, std::
     return n;
 }
 
-std::string base64Of(const std::string& der)
-{
-    std::string text((der.size() + 2) / 3 * 4 + 1, '\0');
-    int n = tcore_base64_encode(text.data(), bytesOf(der), lengthOf(der), lengthOf(text));
-    text.resize(n > 0 ? n : 0);
-    return text;
-}
 
 const std::string kSignature(128, '\x5C');
 const std::string kContent = "content to be signed";

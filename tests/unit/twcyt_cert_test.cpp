@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "fixtures.h"
-#include "tcore_codec.h"
 #include "trace_capture.h"
 #include "twcyt_cert.h"
 #include "twcyt_errors.h"
@@ -40,13 +39,6 @@ std::string dnOf(const twcyt_cert* cert)
     return n < 0 ? "error " + std::to_string(n) : std::string(dn);
 }
 
-std::string base64Of(const std::string& der)
-{
-    std::string text((der.size() + 2) / 3 * 4 + 1, '\0');
-    int n = tcore_base64_encode(text.data(), bytesOf(der), lengthOf(der), lengthOf(text));
-    text.resize(n > 0 ? n : 0);
-    return text;
-}
 
 }  // namespace
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tcore_codec.h"
+
 std::string fixture(const std::string& name)
 {
     auto it = fixtureTable().find(name);
@@ -46,4 +48,12 @@ std::string hexOf(const std::string& bytes)
         out.push_back(digits[c & 15]);
     }
     return out;
+}
+
+std::string base64Of(const std::string& der)
+{
+    std::string text((der.size() + 2) / 3 * 4 + 1, '\0');
+    int n = tcore_base64_encode(text.data(), bytesOf(der), lengthOf(der), lengthOf(text));
+    text.resize(n > 0 ? n : 0);
+    return text;
 }

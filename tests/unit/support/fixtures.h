@@ -22,3 +22,5 @@ inline int lengthOf(const std::string& s) { return static_cast<int>(s.size()); }
 std::string unhex(const std::string& digits);
 // Upper-case hexadecimal digits, two per byte, no separators.
 std::string hexOf(const std::string& bytes);
+// Base64 of the bytes, no line breaks: a certificate as callers pass it.
+std::string base64Of(const std::string& der);
