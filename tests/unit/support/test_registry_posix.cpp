@@ -25,3 +25,17 @@ void test_registry_clear() { test_registry_install(kRegHeader); }
 
 const char* const kSystemLibrary = "libc.so.6";
 const char* const kSystemLibrarySymbol = "strlen";
+
+#include <dlfcn.h>
+
+#include "token_vendor.h"
+
+bool moduleIsLoaded(const std::string& path)
+{
+    void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_NOLOAD);
+    if (handle == nullptr) return false;
+    dlclose(handle);
+    return true;
+}
+
+std::string libraryFileName(const std::string& stem) { return stem + ".so"; }

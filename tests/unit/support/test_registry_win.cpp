@@ -74,3 +74,9 @@ bool test_registry_install64Only(const std::string& regText)
 
 const char* const kSystemLibrary = "kernel32.dll";
 const char* const kSystemLibrarySymbol = "GetCurrentProcessId";
+
+#include "token_vendor.h"
+
+bool moduleIsLoaded(const std::string& path) { return GetModuleHandleA(path.c_str()) != nullptr; }
+
+std::string libraryFileName(const std::string& stem) { return stem + ".dll"; }

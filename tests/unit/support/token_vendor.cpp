@@ -1,0 +1,106 @@
+#include "token_vendor.h"
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "fixtures.h"
+#include "test_registry.h"
+
+namespace {
+
+std::string joined(std::initializer_list<std::string> parts)
+{
+    std::string out;
+    for (const auto& p : parts) out += (out.empty() ? "" : ",") + p;
+    return out;
+}
+
+std::string quoted(const std::string& text)
+{
+    std::string out = "\"";
+    for (char c : text) {
+        if (c == '"' || c == '\\') out.push_back('\\');
+        out.push_back(c);
+    }
+    return out + "\"";
+}
+
+}  // namespace
+
+TokenVendor::TokenVendor(const TempDir& dir, const std::string& fileName, const std::string& stateJson)
+    : path_(dir.file(fileName))
+{
+    std::filesystem::copy_file(SOFTSKF_MODULE_PATH, path_, std::filesystem::copy_options::overwrite_existing);
+    setState(stateJson);
+}
+
+std::string TokenVendor::state() const
+{
+    std::ifstream in(path_ + ".json", std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void TokenVendor::setState(const std::string& stateJson) const
+{
+    std::ofstream out(path_ + ".json", std::ios::binary | std::ios::trunc);
+    out << stateJson;
+}
+
+std::string tokenContainer(const std::string& name, const std::string& keyFixture)
+{
+    if (keyFixture.empty()) return "{\"name\": " + quoted(name) + "}";
+    std::string key = fixture("tokens/" + keyFixture + ".json");
+    size_t open = key.find('{');
+    return "{\"name\": " + quoted(name) + ", " + key.substr(open + 1);
+}
+
+std::string tokenApplication(const std::string& name, const std::string& userPin,
+                             std::initializer_list<std::string> containers, int retriesLeft)
+{
+    return "{\"name\": " + quoted(name) + ", \"admin_pin\": {\"value\": \"12345678\", \"max_retries\": 6}, " +
+           "\"user_pin\": {\"value\": " + quoted(userPin) + ", \"max_retries\": 6, \"retries_left\": " +
+           std::to_string(retriesLeft) + "}, \"containers\": [" + joined(containers) + "]}";
+}
+
+std::string tokenDevice(const std::string& name, const std::string& label, const std::string& serial,
+                        std::initializer_list<std::string> applications, const std::string& userData)
+{
+    std::string text = "{\"name\": " + quoted(name) + ", \"label\": " + quoted(label) +
+                       ", \"serial_number\": " + quoted(serial);
+    if (!userData.empty()) text += ", \"user_data\": " + quoted(userData);
+    return text + ", \"applications\": [" + joined(applications) + "]}";
+}
+
+std::string tokenState(std::initializer_list<std::string> devices, std::initializer_list<std::string> faults)
+{
+    return "{\"devices\": [" + joined(devices) + "], \"faults\": [" + joined(faults) + "]}";
+}
+
+std::string tokenFault(const std::string& call, const std::string& kind, const std::string& scope,
+                       const std::string& extra)
+{
+    std::string text = "{\"call\": " + quoted(call) + ", \"kind\": " + quoted(kind);
+    if (!scope.empty()) text += ", " + scope;
+    if (!extra.empty()) text += ", " + extra;
+    return text + "}";
+}
+
+std::string tokenCertificate(const std::string& keyFixture)
+{
+    std::string key = fixture("tokens/" + keyFixture + ".json");
+    const std::string field = "\"sign_cert\": \"";
+    size_t start = key.find(field) + field.size();
+    return unhex(key.substr(start, key.find('"', start) - start));
+}
+
+std::string providerRegistration(const std::vector<std::pair<std::string, std::string>>& providers)
+{
+    std::string text = kRegHeader;
+    for (const auto& [name, path] : providers)
+        text += "[HKEY_LOCAL_MACHINE\\SOFTWARE\\TARNO_II\\Cryptography\\SKF\\Provider\\" + name +
+                "]\r\n\"SKFImagePath\"=" + regString(path) + "\r\n\r\n";
+    return text;
+}

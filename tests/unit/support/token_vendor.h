@@ -1,0 +1,45 @@
+// Soft-token vendors for the token tests: a copy of the soft token module
+// under a name of its own with its state file beside it, as a vendor's
+// installer would leave it, and the .reg text that registers it.
+#pragma once
+
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+#include "temp_dir.h"
+
+class TokenVendor {
+public:
+    // Copies the module to `dir`/`fileName` and writes `stateJson` beside it.
+    TokenVendor(const TempDir& dir, const std::string& fileName, const std::string& stateJson);
+    const std::string& path() const { return path_; }
+    std::string state() const;
+    void setState(const std::string& stateJson) const;
+
+private:
+    std::string path_;
+};
+
+// State JSON pieces. `keyFixture` names a file of tests/fixtures/tokens
+// ("sm2_zhang"); an empty one makes a container without key and certificate.
+std::string tokenContainer(const std::string& name, const std::string& keyFixture);
+std::string tokenApplication(const std::string& name, const std::string& userPin,
+                             std::initializer_list<std::string> containers, int retriesLeft = 6);
+std::string tokenDevice(const std::string& name, const std::string& label, const std::string& serial,
+                        std::initializer_list<std::string> applications, const std::string& userData = "");
+std::string tokenState(std::initializer_list<std::string> devices, std::initializer_list<std::string> faults = {});
+// A fault entry; `scope` is a JSON member list such as "\"container\": \"c1\"".
+std::string tokenFault(const std::string& call, const std::string& kind, const std::string& scope = "",
+                       const std::string& extra = "");
+
+// The DER signing certificate of a key fixture.
+std::string tokenCertificate(const std::string& keyFixture);
+
+// The .reg text registering providers (name, library path) in order.
+std::string providerRegistration(const std::vector<std::pair<std::string, std::string>>& providers);
+
+// True while the module at `path` is mapped into the process.
+bool moduleIsLoaded(const std::string& path);
+// The file name a shared library has on this platform ("x" -> "x.so"/"x.dll").
+std::string libraryFileName(const std::string& stem);
