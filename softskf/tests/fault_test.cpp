@@ -6,7 +6,7 @@
 
 class FaultTest : public TokenTest {
 protected:
-    void with_faults(const std::string& faults) { module_path_ = install(skf_, "a", state_with_faults(faults)); }
+    void with_faults(const std::string& faults) { module_path_ = install(skf_, "faulty", state_with_faults(faults)); }
 };
 
 TEST_F(FaultTest, FailuresHitTheNamedCallForTheNamedObjectsOnly)

@@ -99,7 +99,10 @@ std::string TokenTest::install(SkfModule& module, const std::string& name, const
     fs::path source = fs::absolute(fs::u8path(module_under_test));
     fs::path target = dir_ / name / source.filename();
     fs::create_directories(target.parent_path());
-    fs::copy_file(source, target, fs::copy_options::overwrite_existing);
+    // A module stays mapped after unloading; writing over its file in place
+    // would change the code under it, so a reinstall gets a new file.
+    fs::remove(target);
+    fs::copy_file(source, target);
     fs::path state = target;
     state += ".json";
     if (!state_json.empty()) std::ofstream(state, std::ios::binary) << state_json;
