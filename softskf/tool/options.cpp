@@ -17,7 +17,8 @@ bool Options::parse(const std::vector<std::string>& args, const std::set<std::st
         } else if (i + 1 < args.size()) {
             values_[name] = args[++i];
         } else {
-            error_ = "option --" + name + " needs a value";
+            // Appended piecewise: GCC 12 misreads `"..." + name + "..."` here (-Wrestrict).
+            error_.assign("option --").append(name).append(" needs a value");
             return false;
         }
     }
