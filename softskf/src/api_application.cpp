@@ -56,13 +56,8 @@ SKF_ULONG DEVAPI SKF_OpenApplication(DEVHANDLE hDev, SKF_LPSTR szAppName, HAPPLI
 SKF_ULONG DEVAPI SKF_CloseApplication(HAPPLICATION hApplication)
 {
     return run_call("SKF_CloseApplication", [&](Call& call) -> SKF_ULONG {
-        Resolved r;
-        SKF_ULONG rc = call.resolve(hApplication, HandleKind::application, r);
-        if (rc != SAR_OK && r.entry == nullptr) return rc;
-        if (SKF_ULONG fault = call.check_faults({r.entry->device, r.entry->application, {}})) return fault;
         // The security state stays: only ClearSecureState logs out.
-        call.close_handle(hApplication);
-        return SAR_OK;
+        return call.close_call(hApplication, HandleKind::application);
     });
 }
 

@@ -37,6 +37,15 @@ bool looks_like_certificate(const SKF_BYTE* cert, SKF_ULONG length)
            der_length(cert, length) == length;
 }
 
+// Open, create, delete: the application, the container's name, and any
+// fault asked for that container.
+SKF_ULONG named_container(Call& call, HAPPLICATION app, const char* name_in, Resolved& r, std::string& name)
+{
+    if (SKF_ULONG rc = call.resolve(app, HandleKind::application, r)) return rc;
+    if (!read_text(name_in, limits::container_name, name)) return SAR_INVALIDPARAMERR;
+    return call.check_faults({r.device->name, r.application->name, name});
+}
+
 }  // namespace
 
 extern "C" {
@@ -68,12 +77,10 @@ static SKF_HANDLE open_container(Call& call, SKF_HANDLE app_handle, const Resolv
 SKF_ULONG DEVAPI SKF_OpenContainer(HAPPLICATION hApplication, SKF_LPSTR szContainerName, HCONTAINER* phContainer)
 {
     return run_call("SKF_OpenContainer", [&](Call& call) -> SKF_ULONG {
+        if (phContainer == nullptr) return SAR_INVALIDPARAMERR;
         Resolved r;
-        if (SKF_ULONG rc = call.resolve(hApplication, HandleKind::application, r)) return rc;
         std::string name;
-        if (phContainer == nullptr || !read_text(szContainerName, limits::container_name, name))
-            return SAR_INVALIDPARAMERR;
-        if (SKF_ULONG rc = call.check_faults({r.device->name, r.application->name, name})) return rc;
+        if (SKF_ULONG rc = named_container(call, hApplication, szContainerName, r, name)) return rc;
         // The standard has no "no such container" code.
         if (!find_container(*r.application, name)) return SAR_FAIL;
         *phContainer = open_container(call, hApplication, r, name);
@@ -84,25 +91,17 @@ SKF_ULONG DEVAPI SKF_OpenContainer(HAPPLICATION hApplication, SKF_LPSTR szContai
 SKF_ULONG DEVAPI SKF_CloseContainer(HCONTAINER hContainer)
 {
     return run_call("SKF_CloseContainer", [&](Call& call) -> SKF_ULONG {
-        Resolved r;
-        SKF_ULONG rc = call.resolve(hContainer, HandleKind::container, r);
-        if (rc != SAR_OK && r.entry == nullptr) return rc;
-        if (SKF_ULONG fault = call.check_faults({r.entry->device, r.entry->application, r.entry->container}))
-            return fault;
-        call.close_handle(hContainer);
-        return SAR_OK;
+        return call.close_call(hContainer, HandleKind::container);
     });
 }
 
 SKF_ULONG DEVAPI SKF_CreateContainer(HAPPLICATION hApplication, SKF_LPSTR szContainerName, HCONTAINER* phContainer)
 {
     return run_call("SKF_CreateContainer", [&](Call& call) -> SKF_ULONG {
+        if (phContainer == nullptr) return SAR_INVALIDPARAMERR;
         Resolved r;
-        if (SKF_ULONG rc = call.resolve(hApplication, HandleKind::application, r)) return rc;
         std::string name;
-        if (phContainer == nullptr || !read_text(szContainerName, limits::container_name, name))
-            return SAR_INVALIDPARAMERR;
-        if (SKF_ULONG rc = call.check_faults({r.device->name, r.application->name, name})) return rc;
+        if (SKF_ULONG rc = named_container(call, hApplication, szContainerName, r, name)) return rc;
         if (!call.logged_in(r.device->name, r.application->name, USER_TYPE)) return SAR_USER_NOT_LOGGED_IN;
         if (find_container(*r.application, name)) return SAR_FILE_ALREADY_EXIST;
         Container container;
@@ -118,10 +117,8 @@ SKF_ULONG DEVAPI SKF_DeleteContainer(HAPPLICATION hApplication, SKF_LPSTR szCont
 {
     return run_call("SKF_DeleteContainer", [&](Call& call) -> SKF_ULONG {
         Resolved r;
-        if (SKF_ULONG rc = call.resolve(hApplication, HandleKind::application, r)) return rc;
         std::string name;
-        if (!read_text(szContainerName, limits::container_name, name)) return SAR_INVALIDPARAMERR;
-        if (SKF_ULONG rc = call.check_faults({r.device->name, r.application->name, name})) return rc;
+        if (SKF_ULONG rc = named_container(call, hApplication, szContainerName, r, name)) return rc;
         if (!call.logged_in(r.device->name, r.application->name, USER_TYPE)) return SAR_USER_NOT_LOGGED_IN;
         auto& list = r.application->containers;
         auto it = std::find_if(list.begin(), list.end(), [&](const Container& c) { return c.name == name; });

@@ -93,13 +93,7 @@ SKF_ULONG DEVAPI SKF_ConnectDev(SKF_LPSTR szName, DEVHANDLE* phDev)
 SKF_ULONG DEVAPI SKF_DisConnectDev(DEVHANDLE hDev)
 {
     return run_call("SKF_DisConnectDev", [&](Call& call) -> SKF_ULONG {
-        Resolved r;
-        // A device deleted from the state can still be disconnected.
-        SKF_ULONG rc = call.resolve(hDev, HandleKind::device, r);
-        if (rc != SAR_OK && r.entry == nullptr) return rc;
-        if (SKF_ULONG fault = call.check_faults({r.entry->device, {}, {}})) return fault;
-        call.close_handle(hDev);
-        return SAR_OK;
+        return call.close_call(hDev, HandleKind::device);
     });
 }
 

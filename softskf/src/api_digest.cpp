@@ -111,12 +111,7 @@ SKF_ULONG DEVAPI SKF_DigestFinal(SKF_HANDLE hHash, SKF_BYTE* pHashData, SKF_ULON
 SKF_ULONG DEVAPI SKF_CloseHandle(SKF_HANDLE hHandle)
 {
     return run_call("SKF_CloseHandle", [&](Call& call) -> SKF_ULONG {
-        Resolved r;
-        SKF_ULONG rc = call.resolve(hHandle, HandleKind::hash, r);
-        if (rc != SAR_OK && r.entry == nullptr) return rc;
-        if (SKF_ULONG fault = call.check_faults({r.entry->device, {}, {}})) return fault;
-        call.close_handle(hHandle);
-        return SAR_OK;
+        return call.close_call(hHandle, HandleKind::hash);
     });
 }
 

@@ -114,6 +114,16 @@ void Call::close_handle(SKF_HANDLE handle)
     for (std::uintptr_t id : doomed) handles.erase(id);
 }
 
+SKF_ULONG Call::close_call(SKF_HANDLE handle, HandleKind kind)
+{
+    Resolved r;
+    SKF_ULONG rc = resolve(handle, kind, r);
+    if (rc != SAR_OK && r.entry == nullptr) return rc;
+    if (SKF_ULONG fault = check_faults({r.entry->device, r.entry->application, r.entry->container})) return fault;
+    close_handle(handle);
+    return SAR_OK;
+}
+
 void Call::close_handles_of(const std::string& device, const std::string& application, const std::string& container)
 {
     std::set<std::uintptr_t> doomed;

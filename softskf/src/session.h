@@ -58,6 +58,9 @@ public:
     SKF_ULONG resolve(SKF_HANDLE handle, HandleKind kind, Resolved& out);
     // Closes the handle and everything opened from it.
     void close_handle(SKF_HANDLE handle);
+    // The Close/DisConnect calls: the handle must be known and of `kind`,
+    // but its object may have been deleted meanwhile; faults apply.
+    SKF_ULONG close_call(SKF_HANDLE handle, HandleKind kind);
     // Invalidates every handle of an application or container that was deleted.
     void close_handles_of(const std::string& device, const std::string& application, const std::string& container);
 
