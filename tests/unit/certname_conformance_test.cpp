@@ -12,6 +12,7 @@
 
 #include "fixtures.h"
 #include "crypt_platform.h"
+#include "posix_utf.h"
 #include "posix_x500name.h"
 #include "twcyt_cert.h"
 
@@ -69,35 +70,12 @@ const std::vector<NameCase>& nameCases()
     return cases;
 }
 
-std::string utf8Of(const std::u32string& text)
-{
-    std::string out;
-    for (char32_t cp : text) {
-        if (cp < 0x80) {
-            out.push_back(static_cast<char>(cp));
-        } else if (cp < 0x800) {
-            out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-        } else if (cp < 0x10000) {
-            out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-        } else {
-            out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-        }
-    }
-    return out;
-}
-
 // The library's renderer on the subject Name of the certificate.
 std::string ourRendering(const twcyt_cert* cert)
 {
     std::u32string text;
     const CERT_NAME_BLOB& subject = cert->pCertInfo->Subject;
-    return posix_x500_render(subject.pbData, subject.cbData, &text) ? utf8Of(text) : "(no rendering)";
+    return posix_x500_render(subject.pbData, subject.cbData, &text) ? posix_codePointsToUtf8(text) : "(no rendering)";
 }
 
 // The platform's CertNameToStrW, through the library's DN text.

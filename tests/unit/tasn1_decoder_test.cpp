@@ -240,3 +240,17 @@ TEST(Asn1KeyAlgTest, AFailedWalkIsTracedAndReported)
     EXPECT_EQ(keyAlg("not a certificate"), TASN1_ERR_CERT);
     EXPECT_EQ(tasn1_cert_getKeyAlg(nullptr, 10), TCORE_ERR_PARAM);
 }
+
+TEST(Asn1KeyAlgTest, EveryCutOfACertificateIsRefusedWithoutOverreading)
+{
+    // Each prefix sits in a heap block of its exact size: the sanitizers see
+    // any read past it. The key is found once the TBSCertificate is whole.
+    const std::string der = fixture("certs/sm2_sign.der");
+    tasn1_item tbs;
+    ASSERT_EQ(tasn1_sequence_decode_getTLV(bytesOf(der), lengthOf(der), 0, &tbs), 0);
+    const size_t tbsEnd = static_cast<size_t>(tbs.data - bytesOf(der) + tbs.len);
+    for (size_t n = 1; n < der.size(); ++n) {
+        int expected = n >= tbsEnd ? TASN1_KID_SM2 : TASN1_ERR_CERT;
+        ASSERT_EQ(keyAlg(der.substr(0, n)), expected) << n;
+    }
+}

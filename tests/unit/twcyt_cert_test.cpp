@@ -70,6 +70,17 @@ TEST(CertLoadTest, WhatIsNoCertificateGivesNull)
     EXPECT_TRUE(trace.contains("CertCreateCertificateContext"));
 }
 
+TEST(CertLoadTest, EveryCutOfACertificateGivesNull)
+{
+    const std::string der = fixture("certs/rsa_sign.der");
+    for (size_t n = 1; n < der.size(); n += 7) {
+        std::vector<unsigned char> cut(der.begin(), der.begin() + static_cast<long>(n));
+        const twcyt_cert* cert = twcyt_cert_load(cut.data(), static_cast<int>(n));
+        EXPECT_EQ(cert, nullptr) << n;
+        twcyt_cert_free(cert);
+    }
+}
+
 TEST(CertSerialTest, BytesAsThePlatformHoldsThemAndTheAreaRule)
 {
     // 0x00C0FFEE is written 00 C0 FF EE: the sign byte stays, last.

@@ -8,24 +8,28 @@
 
 namespace {
 
-std::vector<std::string> valuesOf(const char* dn, const char* field, int* count)
+// The texts of a list the walk created, which is then released.
+std::vector<std::string> textsOf(tcore_list* list)
 {
-    tcore_list* list = nullptr;
-    *count = twcyt_dn_getRdnValues(dn, field, &list);
     std::vector<std::string> out;
     for (int i = 0; list != nullptr && i < list->count; ++i) out.emplace_back(static_cast<const char*>(list->items[i]));
     tcore_list_free(list);
     return out;
 }
 
+std::vector<std::string> valuesOf(const char* dn, const char* field, int* count)
+{
+    tcore_list* list = nullptr;
+    *count = twcyt_dn_getRdnValues(dn, field, &list);
+    return textsOf(list);
+}
+
 std::vector<std::string> segmentsOf(const char* dn)
 {
     tcore_list* list = nullptr;
     int n = twcyt_dn_split(dn, &list);
-    std::vector<std::string> out;
-    for (int i = 0; list != nullptr && i < list->count; ++i) out.emplace_back(static_cast<const char*>(list->items[i]));
+    std::vector<std::string> out = textsOf(list);
     if (n != static_cast<int>(out.size())) out.push_back("count " + std::to_string(n));
-    tcore_list_free(list);
     return out;
 }
 

@@ -50,7 +50,10 @@ std::wstring posix_utf8ToWide(const char* src, size_t len)
     return out;
 }
 
-std::string posix_wideToUtf8(const wchar_t* src, size_t len)
+namespace {
+
+template <typename Unit>
+std::string codePointsToUtf8(const Unit* src, size_t len)
 {
     std::string out;
     out.reserve(len);
@@ -75,3 +78,9 @@ std::string posix_wideToUtf8(const wchar_t* src, size_t len)
     }
     return out;
 }
+
+}  // namespace
+
+std::string posix_wideToUtf8(const wchar_t* src, size_t len) { return codePointsToUtf8(src, len); }
+
+std::string posix_codePointsToUtf8(const std::u32string& text) { return codePointsToUtf8(text.data(), text.size()); }

@@ -7,3 +7,6 @@
 
 std::wstring posix_utf8ToWide(const char* src, size_t len);
 std::string posix_wideToUtf8(const wchar_t* src, size_t len);
+// Code points (as the X.500 name renderer yields them) to UTF-8, with the
+// same replacement rule.
+std::string posix_codePointsToUtf8(const std::u32string& text);
