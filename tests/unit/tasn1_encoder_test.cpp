@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,20 @@ tasn1_item contents(const std::string& bytes, unsigned char tag, int tagMode = T
 tasn1_item encoded(const std::string& bytes, int tagMode = TASN1_TAG_PLAIN, int ctxTag = 0)
 {
     return tasn1_item{bytesOf(bytes), lengthOf(bytes), 1, tagMode, static_cast<uint8_t>(ctxTag), 0};
+}
+
+// Items over string literals, whose bytes outlive the item.
+tasn1_item contents(const char* literal, unsigned char tag, int tagMode = TASN1_TAG_PLAIN, int ctxTag = 0)
+{
+    return tasn1_item{reinterpret_cast<const unsigned char*>(literal), static_cast<int32_t>(std::strlen(literal)), 0,
+                      tagMode, static_cast<uint8_t>(ctxTag), tag};
+}
+
+tasn1_item encoded(const char* literal, int tagMode, int ctxTag)
+{
+    tasn1_item item = contents(literal, 0, tagMode, ctxTag);
+    item.isEncoded = 1;
+    return item;
 }
 
 // Encodes into a buffer of exactly the announced size, so that a write past
