@@ -32,6 +32,16 @@ int Sgn_Dev_ChangePin_ex(const char* label, const char* oldPin, const char* newP
  * nothing is written and the answer's length is returned. */
 int Sgn_GetCertProperty(const char* cert, const char* field, char* out, int outLen);
 
+/* Selects the signing certificate of the token with this serial number for
+ * the next Sgn_Sign; its base64 text goes to outCert. */
+int Sgn_SelectCertByKeySn(const char* deviceSn, char* outCert, int outLen);
+
+/* Selects a signing certificate by subject DN (field "DN") or by subject
+ * fields ("CN", "CN,O", ...; values matched as substrings); null field and
+ * value take every certificate. Several matches are offered in the chooser.
+ * outCert must hold 4096 bytes. */
+int Sgn_SelectCertByDn(const char* field, const char* value, char* outCert);
+
 /* Releases a text returned by the library; null is ignored. */
 void Sgn_Free(void* p);
 

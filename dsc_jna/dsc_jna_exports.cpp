@@ -8,6 +8,7 @@
 #include "dsc_acx_device.h"
 #include "dsc_acx_errors.h"
 #include "dsc_acx_log.h"
+#include "dsc_acx_select.h"
 #include "tcore_mem.h"
 
 namespace {
@@ -62,6 +63,16 @@ int Sgn_Dev_ChangePin_ex(const char* label, const char* oldPin, const char* newP
 int Sgn_GetCertProperty(const char* cert, const char* field, char* out, int outLen)
 {
     return dsc_acx_getCertProperty(cert, field, out, outLen);
+}
+
+int Sgn_SelectCertByKeySn(const char* deviceSn, char* outCert, int outLen)
+{
+    return dsc_acx_selectCertByKeySn(deviceSn, outCert, outLen);
+}
+
+int Sgn_SelectCertByDn(const char* field, const char* value, char* outCert)
+{
+    return dsc_acx_selectCertByDn(field, value, outCert);
 }
 
 void Sgn_Free(void* p) { tcore_free(p); }

@@ -5,19 +5,10 @@
 
 #include "tcore_list.h"
 
-#define DSC_ACX_KIND_SKF "SKF"
-#define DSC_ACX_DEV_SEPARATOR_MAX 15
+#include "dsc_acx_errors.h"
+#include "dsc_acx_kind.h"
 
-#define DSC_ACX_ERR_LIB_LOAD (-1041)
-#define DSC_ACX_ERR_DEV_BUFFER (-3054)
-#define DSC_ACX_ERR_NO_DEVICE (-3055)
-#define DSC_ACX_ERR_NO_SUCH_LABEL (-3056)
-#define DSC_ACX_ERR_AMBIGUOUS_DEVICE (-3057)
-#define DSC_ACX_ERR_NO_APPLICATION (-3058)
-#define DSC_ACX_ERR_SEVERAL_APPLICATIONS (-3060)
-#define DSC_ACX_ERR_CHANGE_PIN (-3061)
-#define DSC_ACX_ERR_EMPTY_TEXT (-3062)
-#define DSC_ACX_ERR_DUPLICATE_LABEL (-3064)
+#define DSC_ACX_DEV_SEPARATOR_MAX 15
 
 struct tutil_skf_dev;
 

@@ -5,3 +5,6 @@
 struct dsc_acx_certinfo;
 
 extern dsc_acx_certinfo* dsc_acx_selectedCert;
+
+// Releases the selected certificate, if any; none is selected afterwards.
+void dsc_acx_releaseSelectedCert();

@@ -16,28 +16,6 @@ namespace {
 
 std::string app(const std::string& name = "app") { return tokenApplication(name, "111111", {}); }
 
-// Vendors registered as an installer registers them, one state each.
-class Tokens {
-public:
-    explicit Tokens(std::initializer_list<std::string> states)
-    {
-        std::vector<std::pair<std::string, std::string>> providers;
-        int n = 0;
-        for (const auto& state : states) {
-            ++n;
-            vendors_.emplace_back(dir_, libraryFileName("vendor" + std::to_string(n)), state);
-            providers.emplace_back("Vendor " + std::to_string(n), vendors_.back().path());
-        }
-        test_registry_install(providerRegistration(providers));
-    }
-    ~Tokens() { test_registry_clear(); }
-    const TokenVendor& vendor(size_t i) const { return vendors_[i]; }
-
-private:
-    TempDir dir_;
-    std::vector<TokenVendor> vendors_;
-};
-
 // A caller's buffer with a guard area behind it, to see writes past outLen.
 struct Buffer {
     std::vector<char> bytes;
@@ -66,11 +44,11 @@ std::string devEnum(const char* separator, int outLen = 256)
 TEST(DeviceTest, EnumJoinsLabels)
 {
     {
-        Tokens one({tokenState({tokenDevice("d1", "A", "SN1", {app()})})});
+        RegisteredTokens one({tokenState({tokenDevice("d1", "A", "SN1", {app()})})});
         EXPECT_EQ(devEnum("|"), "A");
         EXPECT_EQ(devEnum(nullptr), "A");
     }
-    Tokens two({tokenState({tokenDevice("d1", "A", "SN1", {app()}), tokenDevice("d2", "", "SN2", {app()}),
+    RegisteredTokens two({tokenState({tokenDevice("d1", "A", "SN1", {app()}), tokenDevice("d2", "", "SN2", {app()}),
                             tokenDevice("d3", "B", "SN3", {app()})})});
     EXPECT_EQ(devEnum(";;"), "A;;B");  // the whole separator goes, not one character of it
     EXPECT_EQ(devEnum(""), "A|B");
@@ -86,7 +64,7 @@ TEST(DeviceTest, EnumJoinsLabels)
 
 TEST(DeviceTest, LabelsMustBeUnique)
 {
-    Tokens tokens({tokenState({tokenDevice("d1", "Same", "SN1", {app()}), tokenDevice("d2", "Same", "SN2", {app()}),
+    RegisteredTokens tokens({tokenState({tokenDevice("d1", "Same", "SN1", {app()}), tokenDevice("d2", "Same", "SN2", {app()}),
                                tokenDevice("d3", "Third", "SN3", {app()})})});
     char out[64];
     EXPECT_EQ(Sgn_Dev_Enum("|", out, 64), DSC_ACX_ERR_DUPLICATE_LABEL);
@@ -98,7 +76,7 @@ TEST(DeviceTest, LabelsMustBeUnique)
 TEST(DeviceTest, SameTokenThroughTwoLibrariesCountsOnce)
 {
     std::string state = tokenState({tokenDevice("d1", "A", "SN1", {app()})});
-    Tokens tokens({state, state});
+    RegisteredTokens tokens({state, state});
     EXPECT_EQ(devEnum("|"), "A");
     Buffer sn(16);
     EXPECT_EQ(Sgn_Dev_GetSerialNumber("A", sn.data(), sn.len), 0);
@@ -107,7 +85,7 @@ TEST(DeviceTest, SameTokenThroughTwoLibrariesCountsOnce)
 
 TEST(DeviceTest, SerialNumberAndUserData)
 {
-    Tokens tokens({tokenState({tokenDevice("d1", "A", "SN-12345", {app()}, "user data of A"),
+    RegisteredTokens tokens({tokenState({tokenDevice("d1", "A", "SN-12345", {app()}, "user data of A"),
                                tokenDevice("d2", "B", "SN-2", {app()})})});
     struct Case {
         const char* label;
@@ -145,7 +123,7 @@ TEST(DeviceTest, SerialNumberAndUserData)
 
 TEST(DeviceTest, OnlyDeviceNeedsNoLabel)
 {
-    Tokens tokens({tokenState({tokenDevice("d1", "", "SN1", {app()}, "only one")})});
+    RegisteredTokens tokens({tokenState({tokenDevice("d1", "", "SN1", {app()}, "only one")})});
     EXPECT_EQ(devEnum("|"), "error -3062");  // its empty label is not listed
     Buffer out(64);
     EXPECT_EQ(Sgn_Dev_GetUserData(nullptr, out.data(), out.len), 0);
@@ -159,13 +137,13 @@ TEST(DeviceTest, NoTokenAnywhere)
     EXPECT_EQ(Sgn_Dev_Enum(nullptr, out, 64), DSC_ACX_ERR_NO_DEVICE);
     EXPECT_EQ(Sgn_Dev_GetSerialNumber("A", out, 64), DSC_ACX_ERR_NO_DEVICE);
     EXPECT_EQ(Sgn_Dev_ChangePin_ex("A", "111111", ""), DSC_ACX_ERR_NO_DEVICE);  // before the argument check
-    Tokens empty({tokenState({})});
+    RegisteredTokens empty({tokenState({})});
     EXPECT_EQ(Sgn_Dev_Enum(nullptr, out, 64), DSC_ACX_ERR_NO_DEVICE);
 }
 
 TEST(DeviceTest, ChangePin)
 {
-    Tokens tokens({tokenState({tokenDevice("d1", "A", "SN1", {app("app1")}),
+    RegisteredTokens tokens({tokenState({tokenDevice("d1", "A", "SN1", {app("app1")}),
                                tokenDevice("d2", "Two", "SN2", {app("x"), app("y")}),
                                tokenDevice("d3", "None", "SN3", {})})});
     EXPECT_EQ(Sgn_Dev_ChangePin_ex("A", "111111", ""), DSC_ACX_ERR_ARG);

@@ -49,6 +49,19 @@ void TokenVendor::setState(const std::string& stateJson) const
     out << stateJson;
 }
 
+RegisteredTokens::RegisteredTokens(std::initializer_list<std::string> states)
+{
+    std::vector<std::pair<std::string, std::string>> providers;
+    for (const auto& state : states) {
+        std::string n = std::to_string(vendors_.size() + 1);
+        vendors_.emplace_back(dir_, libraryFileName("vendor" + n), state);
+        providers.emplace_back("Vendor " + n, vendors_.back().path());
+    }
+    test_registry_install(providerRegistration(providers));
+}
+
+RegisteredTokens::~RegisteredTokens() { test_registry_clear(); }
+
 std::string tokenContainer(const std::string& name, const std::string& keyFixture)
 {
     if (keyFixture.empty()) return "{\"name\": " + quoted(name) + "}";

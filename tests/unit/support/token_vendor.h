@@ -21,6 +21,19 @@ private:
     std::string path_;
 };
 
+// Vendors registered as an installer registers them, one state each, named
+// "Vendor 1", "Vendor 2", ...; the registration goes away with the object.
+class RegisteredTokens {
+public:
+    explicit RegisteredTokens(std::initializer_list<std::string> states);
+    ~RegisteredTokens();
+    const TokenVendor& vendor(size_t i) const { return vendors_[i]; }
+
+private:
+    TempDir dir_;
+    std::vector<TokenVendor> vendors_;
+};
+
 // State JSON pieces. `keyFixture` names a file of tests/fixtures/tokens
 // ("sm2_zhang"); an empty one makes a container without key and certificate.
 std::string tokenContainer(const std::string& name, const std::string& keyFixture);

@@ -103,3 +103,12 @@ BOOL CertCompareIntegerBlob(PCRYPT_INTEGER_BLOB a, PCRYPT_INTEGER_BLOB b);
 // value removes the property.
 BOOL CertSetCertificateContextProperty(PCCERT_CONTEXT cert, DWORD propId, DWORD flags, const void* data);
 BOOL CertGetCertificateContextProperty(PCCERT_CONTEXT cert, DWORD propId, void* data, DWORD* dataLen);
+
+// System certificate stores: one directory per store name under
+// DSC_JNA_STORES (default ${XDG_DATA_HOME:-~/.local/share}/dsc_jna/stores)
+// holding certificate files (.cer, .crt, .der, .pem). As on Windows, a store
+// that does not exist opens as an empty store.
+typedef ULONG_PTR HCRYPTPROV_LEGACY;
+HCERTSTORE CertOpenSystemStoreW(HCRYPTPROV_LEGACY prov, LPCWSTR storeName);
+PCCERT_CONTEXT CertEnumCertificatesInStore(HCERTSTORE store, PCCERT_CONTEXT previous);
+BOOL CertCloseStore(HCERTSTORE store, DWORD flags);

@@ -1,0 +1,218 @@
+#include "dsc_acx_certinfo.h"
+
+#include <windows.h>
+#include <wincrypt.h>
+
+#include <cstring>
+
+#include "dsc_acx_errors.h"
+#include "dsc_acx_gather.h"
+#include "dsc_acx_selected.h"
+#include "tcore_codepage.h"
+#include "tcore_errors.h"
+#include "tcore_mem.h"
+#include "tcore_sources.h"
+#include "tcore_trace.h"
+#include "tutil_skf_cus.h"
+#include "twcyt_cert.h"
+#include "twcyt_dn.h"
+
+namespace {
+
+void copyText(char* to, size_t width, const char* from)
+{
+    std::memset(to, 0, width);
+    std::memcpy(to, from, strnlen(from, width - 1));
+}
+
+const char* keyAlgOf(const twcyt_cert* cert, const char* recorded)
+{
+    bool any = recorded[0] == 0;
+    if (twcyt_cert_isRsa(cert) == 1 && (any || std::strcmp(recorded, "RSA") == 0)) return "RSA";
+    if (twcyt_cert_isSm2(cert) == 1 && (any || std::strcmp(recorded, "SM2") == 0)) return "SM2";
+    return nullptr;
+}
+
+// Moves a built record into the next free slot; the work record is zero
+// afterwards, so exactly one copy owns the context.
+void moveInto(dsc_acx_certinfo* slot, dsc_acx_certinfo* work)
+{
+    std::memcpy(slot, work, sizeof *slot);
+    std::memset(work, 0, sizeof *work);
+}
+
+// Builds records from the list and keeps those `matches` accepts, up to the
+// size of the array.
+template <typename Matches>
+int collect(dsc_acx_certArray* array, const tcore_list* list, Matches matches)
+{
+    auto* work = static_cast<dsc_acx_certinfo*>(tcore_zalloc(sizeof(dsc_acx_certinfo)));
+    int found = 0;
+    for (int i = 0; i < list->count && found < DSC_ACX_CERT_ARRAY; ++i) {
+        if (dsc_acx_certinfo_build(static_cast<const dsc_acx_cert*>(list->items[i]), work) < 0) continue;
+        char dn[256] = {0};
+        if (twcyt_cert_getDn(work->cert, dn, sizeof dn) >= 0 && matches(work, dn)) {
+            moveInto(&array->slots[found++], work);
+        } else {
+            dsc_acx_certinfo_release(work);
+        }
+    }
+    dsc_acx_certinfo_release(work);
+    tcore_free(work);
+    return found > 0 ? found : DSC_ACX_ERR_NO_CERT;
+}
+
+}  // namespace
+
+int dsc_acx_getCn(const char* dn, char* field)
+{
+    if (dn == nullptr || field == nullptr) return DSC_ACX_ERR_ARG;
+    const char* at = std::strstr(dn, "CN=");
+    if (at == nullptr) return DSC_ACX_ERR_NO_CN;
+    const char* value = at + 3;
+    size_t len = 0;
+    if (*value == '"') {
+        ++value;
+        const char* close = std::strchr(value, '"');
+        if (close == nullptr) return DSC_ACX_ERR_NO_CN;
+        len = static_cast<size_t>(close - value);
+    } else {
+        len = std::strcspn(value, ",+");
+        // An unquoted value cannot end in a blank: the blank before " + "
+        // belongs to the separator.
+        while (len > 0 && value[len - 1] == ' ') --len;
+    }
+    if (len == 0) return DSC_ACX_ERR_NO_CN;
+    // A value longer than the field is cut, never written past it.
+    if (len > DSC_ACX_CN_AREA - 1) len = DSC_ACX_CN_AREA - 1;
+    std::memset(field, 0, DSC_ACX_CN_AREA);
+    std::memcpy(field, value, len);
+    return 0;
+}
+
+int dsc_acx_certinfo_release(dsc_acx_certinfo* info)
+{
+    if (info == nullptr) return DSC_ACX_ERR_ARG;
+    if (info->cert != nullptr) twcyt_cert_free(info->cert);
+    if (info->tokenObject != nullptr && info->releaseToken != nullptr) info->releaseToken(info->tokenObject);
+    std::memset(info, 0, sizeof *info);
+    return 0;
+}
+
+int dsc_acx_certinfo_build(const dsc_acx_cert* cert, dsc_acx_certinfo* info)
+{
+    if (cert == nullptr || info == nullptr) return DSC_ACX_ERR_ARG;
+    dsc_acx_certinfo_release(info);
+    if (dsc_acx_isKind(cert->kind, DSC_ACX_KIND_CSP)) {
+        info->cert = CertDuplicateCertificateContext(static_cast<const twcyt_cert*>(cert->handle));
+    } else if (dsc_acx_isKind(cert->kind, DSC_ACX_KIND_SKF)) {
+        auto* token = static_cast<tutil_skf_cert*>(cert->handle);
+        info->cert = token != nullptr ? twcyt_cert_load(token->certificate, token->certificateLen) : nullptr;
+        if (info->cert == nullptr) {
+            TCORE_TRACE(TSRC_DSC_ACX, "parse certdata from SKF failed");
+            return DSC_ACX_ERR_TOKEN_CERT;
+        }
+        ++token->refCount;
+        info->tokenObject = token;
+        info->releaseToken = tutil_skf_cert_release;
+    }
+    if (info->cert == nullptr) return DSC_ACX_ERR_TOKEN_CERT;
+    const char* keyAlg = keyAlgOf(info->cert, cert->keyAlg);
+    if (keyAlg == nullptr) {
+        dsc_acx_certinfo_release(info);
+        return DSC_ACX_ERR_KEY_ALG;
+    }
+    copyText(info->keyAlg, sizeof info->keyAlg, keyAlg);
+    copyText(info->kind, sizeof info->kind, cert->kind);
+    copyText(info->providerPath, sizeof info->providerPath, cert->providerPath);
+    twcyt_name_toStr(&info->cert->pCertInfo->Subject, X509_ASN_ENCODING, info->subjectDn, sizeof info->subjectDn);
+    twcyt_name_toStr(&info->cert->pCertInfo->Issuer, X509_ASN_ENCODING, info->issuerDn, sizeof info->issuerDn);
+    dsc_acx_getCn(info->subjectDn, info->subjectCn);
+    dsc_acx_getCn(info->issuerDn, info->issuerCn);
+    twcyt_cert_getValidity(info->cert, info->notBefore, info->notAfter);
+    twcyt_cert_toBase64(info->cert, info->certBase64);
+    return 0;
+}
+
+int dsc_acx_certArray_init(dsc_acx_certArray* array)
+{
+    if (array == nullptr) return DSC_ACX_ERR_ARG;
+    std::memset(array, 0, sizeof *array);
+    return 0;
+}
+
+int dsc_acx_certArray_release(dsc_acx_certArray* array)
+{
+    if (array == nullptr) return DSC_ACX_ERR_ARG;
+    for (auto& slot : array->slots) dsc_acx_certinfo_release(&slot);
+    return 0;
+}
+
+int dsc_acx_certArray2infos(dsc_acx_certArray* array, const tcore_list* list)
+{
+    if (list == nullptr) return 0;
+    if (list->count > DSC_ACX_CERT_ARRAY) return DSC_ACX_ERR_TOO_MANY;
+    if (array == nullptr || list->count <= 0) return list->count;
+    for (int i = 0; i < list->count; ++i)
+        dsc_acx_certinfo_build(static_cast<const dsc_acx_cert*>(list->items[i]), &array->slots[i]);
+    return list->count;
+}
+
+dsc_acx_certinfo* dsc_acx_certinfo_create(dsc_acx_certArray* array)
+{
+    if (array == nullptr) return nullptr;
+    auto* record = static_cast<dsc_acx_certinfo*>(tcore_zalloc(sizeof(dsc_acx_certinfo)));
+    moveInto(record, &array->slots[0]);
+    return record;
+}
+
+int dsc_acx_findCertByDn(dsc_acx_certArray* array, const tcore_list* list, const char* dn)
+{
+    if (array == nullptr || list == nullptr || list->count <= 0 || dn == nullptr || dn[0] == 0)
+        return DSC_ACX_ERR_ARG;
+    return collect(array, list,
+                   [&](const dsc_acx_certinfo*, const char* subject) { return twcyt_dn_compareUtf8(subject, dn) == 0; });
+}
+
+int dsc_acx_findCertByRdn(const char* fields, const tcore_list* list, const char* values, dsc_acx_certArray* array)
+{
+    if (list == nullptr || list->count <= 0 || fields == nullptr || fields[0] == 0 || values == nullptr ||
+        values[0] == 0 || array == nullptr)
+        return DSC_ACX_ERR_ARG;
+    char* utf8Fields = nullptr;
+    int rc = tcore_mbToUtf8(fields, 0, &utf8Fields);
+    if (rc < 0) return rc;
+    char* valuesCopy = tcore_strdup(values);
+    tcore_strlist* fieldList = tcore_strlist_split(utf8Fields);
+    tcore_strlist* valueList = tcore_strlist_split(valuesCopy);
+    int count = tcore_strlist_count(fieldList);
+    int result = DSC_ACX_ERR_FIELD_COUNT;
+    if (count == tcore_strlist_count(valueList)) {
+        result = collect(array, list, [&](const dsc_acx_certinfo* work, const char*) {
+            for (int j = 0; j < count; ++j)
+                if (twcyt_cert_hasRdnValue(tcore_strlist_get(fieldList, j), work->cert,
+                                           tcore_strlist_get(valueList, j)) != 1)
+                    return false;
+            return true;
+        });
+    }
+    tcore_strlist_free(fieldList);
+    tcore_strlist_free(valueList);
+    tcore_free(valuesCopy);
+    tcore_free(utf8Fields);
+    return result;
+}
+
+int dsc_acx_certinfo_setPin(const char* pin)
+{
+    dsc_acx_certinfo* selected = dsc_acx_selectedCert;
+    if (selected == nullptr) {
+        TCORE_TRACE(TSRC_DSC_ACX, "%s arg %s is NULL", "dsc_acx_certinfo_setPin", "certinfo");
+        return TCORE_ERR_PARAM;
+    }
+    if (!dsc_acx_isKind(selected->kind, DSC_ACX_KIND_SKF) || selected->tokenObject == nullptr) return 0;
+    auto* token = static_cast<tutil_skf_cert*>(selected->tokenObject);
+    std::memset(token->pin, 0, sizeof token->pin);
+    if (pin != nullptr && pin[0] != 0) std::strncpy(token->pin, pin, sizeof token->pin - 1);
+    return 0;
+}

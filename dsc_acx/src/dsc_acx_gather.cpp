@@ -1,0 +1,202 @@
+#include "dsc_acx_gather.h"
+
+#include <windows.h>
+#include <wincrypt.h>
+
+#include <cstring>
+
+#include "dsc_acx_duplicates.h"
+#include "dsc_acx_errors.h"
+#include "dsc_acx_provider.h"
+#include "tcore_mem.h"
+#include "tcore_sources.h"
+#include "tcore_trace.h"
+#include "tcore_wreg.h"
+#include "tutil_skf_cus.h"
+#include "twcyt_cert.h"
+#include "twcyt_certstore.h"
+
+namespace {
+
+const char* const kRsaEncryption = "1.2.840.113549.1.1.1";
+
+void freeCert(void* item)
+{
+    auto* c = static_cast<dsc_acx_cert*>(item);
+    if (c->handle != nullptr) {
+        if (dsc_acx_isKind(c->kind, DSC_ACX_KIND_CSP))
+            twcyt_cert_free(static_cast<const twcyt_cert*>(c->handle));
+        else if (dsc_acx_isKind(c->kind, DSC_ACX_KIND_SKF))
+            tutil_skf_cert_release(c->handle);
+    }
+    tcore_free(c);
+}
+
+void append(tcore_list** list, const char* kind, const char* providerPath, const char* keyAlg, void* handle)
+{
+    auto* c = static_cast<dsc_acx_cert*>(tcore_zalloc(sizeof(dsc_acx_cert)));
+    std::strncpy(c->kind, kind, sizeof c->kind - 1);
+    if (providerPath != nullptr) std::strncpy(c->providerPath, providerPath, sizeof c->providerPath - 1);
+    std::strncpy(c->keyAlg, keyAlg, sizeof c->keyAlg - 1);
+    c->handle = handle;
+    if (*list == nullptr) *list = tcore_list_new(freeCert);
+    tcore_list_append(*list, c);
+}
+
+const char* keyAlgOfContainer(unsigned int containerType)
+{
+    if (containerType == TUTIL_SKF_CONTAINER_SM2) return "SM2";
+    if (containerType == TUTIL_SKF_CONTAINER_RSA) return "RSA";
+    return "";
+}
+
+// Moves the token certificates of one walk into gathered records.
+int appendTokenCerts(tcore_list* found, const char* providerPath, bool keepRsa, tcore_list** list)
+{
+    int appended = 0;
+    for (int i = 0; found != nullptr && i < found->count; ++i) {
+        auto* cert = static_cast<tutil_skf_cert*>(found->items[i]);
+        if (!keepRsa && cert->containerType == TUTIL_SKF_CONTAINER_RSA) continue;
+        ++cert->refCount;
+        append(list, DSC_ACX_KIND_SKF, providerPath, keyAlgOfContainer(cert->containerType), cert);
+        ++appended;
+    }
+    tcore_list_free(found);
+    return appended;
+}
+
+// A context for the record's certificate, owned by the caller; null when the
+// bytes do not make one.
+const twcyt_cert* contextOf(const dsc_acx_cert* c)
+{
+    if (c->handle == nullptr) return nullptr;
+    if (dsc_acx_isKind(c->kind, DSC_ACX_KIND_CSP))
+        return CertDuplicateCertificateContext(static_cast<const twcyt_cert*>(c->handle));
+    auto* token = static_cast<const tutil_skf_cert*>(c->handle);
+    return twcyt_cert_load(token->certificate, token->certificateLen);
+}
+
+bool sameCertificate(void* earlier, void* later)
+{
+    const twcyt_cert* a = contextOf(static_cast<const dsc_acx_cert*>(earlier));
+    const twcyt_cert* b = contextOf(static_cast<const dsc_acx_cert*>(later));
+    bool same = a != nullptr && b != nullptr &&
+                CertCompareCertificate(X509_ASN_ENCODING | PKCS_7_ASN_ENCODING, a->pCertInfo, b->pCertInfo);
+    twcyt_cert_free(a);
+    twcyt_cert_free(b);
+    return same;
+}
+
+int finish(tcore_list** list)
+{
+    if (*list == nullptr) return DSC_ACX_ERR_NO_CERT;
+    return dsc_acx_removeDuplicates(*list, sameCertificate);
+}
+
+}  // namespace
+
+int dsc_acx_getSKFSignCert(const char* providerPath, tcore_list** list)
+{
+    if (providerPath == nullptr || providerPath[0] == 0 || list == nullptr) return DSC_ACX_ERR_ARG;
+    int id = tutil_skf_load(providerPath);
+    if (id < 0) {
+        TCORE_TRACE(TSRC_DSC_ACX, "dsc_acx_getSKFSignCert tutil_skf_load");
+        return DSC_ACX_ERR_LIB_LOAD;
+    }
+    tcore_list* found = nullptr;
+    int rc = tutil_skf_findAllCerts(id, &found);
+    if (rc < 0) {
+        TCORE_TRACE(TSRC_DSC_ACX, "dsc_acx_getSKFSignCert tutil_skf_findAllCerts fail %d", rc);
+        tcore_list_free(found);
+        return DSC_ACX_ERR_SOURCE;
+    }
+    return appendTokenCerts(found, providerPath, false, list);
+}
+
+int dsc_acx_getSKFSignCertByDevSn(const char* deviceSn, const char* providerPath, tcore_list** list)
+{
+    if (deviceSn == nullptr || deviceSn[0] == 0 || providerPath == nullptr || providerPath[0] == 0 || list == nullptr)
+        return DSC_ACX_ERR_ARG;
+    int id = tutil_skf_load(providerPath);
+    if (id < 0) {
+        TCORE_TRACE(TSRC_DSC_ACX, "dsc_acx_getSKFSignCertByDevSn tutil_skf_load");
+        return DSC_ACX_ERR_LIB_LOAD;
+    }
+    tcore_list* found = nullptr;
+    int rc = tutil_skf_findAllCertsByDevSn(id, deviceSn, &found);
+    if (rc < 0) {
+        TCORE_TRACE(TSRC_DSC_ACX, "dsc_acx_getSKFSignCertByDevSn (tutil_skf_findAllCertsByDevSn)  fail %s,%s, %d",
+                    providerPath, deviceSn, rc);
+        tcore_list_free(found);
+        return DSC_ACX_ERR_SOURCE;
+    }
+    return appendTokenCerts(found, providerPath, true, list);
+}
+
+int dsc_acx_getCSPSignCert(tcore_list** list)
+{
+    if (list == nullptr) return DSC_ACX_ERR_ARG;
+    twcyt_certstore_setNames(DSC_ACX_STORE_NAMES);
+    tcore_list* found = nullptr;
+    int rc = twcyt_certstore_findAll(twcyt_alg_fromName(DSC_ACX_ALG_PREFERENCE), &found);
+    if (rc < 0) {
+        TCORE_TRACE(TSRC_DSC_ACX, "twcyt_certstore_findAll for %s failed %d", DSC_ACX_STORE_NAMES, rc);
+        tcore_list_free(found);
+        return DSC_ACX_ERR_STORE_SEARCH;
+    }
+    if (rc == 0) return DSC_ACX_ERR_SOURCE;
+    int appended = 0;
+    for (int i = 0; found != nullptr && i < found->count; ++i) {
+        auto* cert = static_cast<const twcyt_cert*>(found->items[i]);
+        bool sm2 = twcyt_cert_isSm2(cert) == 1;
+        const char* oid = cert->pCertInfo->SubjectPublicKeyInfo.Algorithm.pszObjId;
+        bool rsa = oid != nullptr && std::strcmp(oid, kRsaEncryption) == 0;
+        if (!sm2 && rsa) continue;
+        append(list, DSC_ACX_KIND_CSP, nullptr, sm2 ? "SM2" : (rsa ? "RSA" : ""),
+               const_cast<twcyt_cert*>(CertDuplicateCertificateContext(cert)));
+        ++appended;
+    }
+    tcore_list_free(found);
+    return appended;
+}
+
+int dsc_acx_getAllSignCerts(tcore_list** list)
+{
+    if (list == nullptr) return DSC_ACX_ERR_ARG;
+    char paths[DSC_ACX_MAX_PROVIDERS][DSC_ACX_SLOT];
+    int count = dsc_acx_getSkfProviders(paths);
+    for (int i = 0; i < count; ++i) {
+        int rc = dsc_acx_getSKFSignCert(paths[i], list);
+        if (rc < 0) TCORE_TRACE(TSRC_DSC_ACX, "find SKF certs with %s failed %d, find continue", paths[i], rc);
+    }
+
+    char path360[DSC_ACX_SLOT] = {0};
+    int rc = tcore_wreg_getValue(DSC_ACX_360_PROVIDER_KEY, DSC_ACX_SKF_IMAGE_VALUE, path360);
+    if (rc < 0) {
+        TCORE_TRACE(TSRC_DSC_ACX, "dsc_acx_getAll360SkfProvidersByWow tcore_wreg_getValue failed %d (%d)",
+                    DSC_ACX_ERR_360_PATH, rc);
+    } else {
+        bool known = false;
+        for (int i = 0; i < count && !known; ++i) known = std::strcmp(paths[i], path360) == 0;
+        if (!known) {
+            rc = dsc_acx_getSKFSignCert(path360, list);
+            if (rc < 0) TCORE_TRACE(TSRC_DSC_ACX, "find 360 SKF certs with %s failed %d, find continue", path360, rc);
+        }
+    }
+
+    rc = dsc_acx_getCSPSignCert(list);
+    if (rc < 0) TCORE_TRACE(TSRC_DSC_ACX, "find CSP certs failed %d, find continue", rc);
+    return finish(list);
+}
+
+int dsc_acx_getSignCertByDevSn(tcore_list** list, const char* deviceSn)
+{
+    if (list == nullptr || deviceSn == nullptr || deviceSn[0] == 0) return DSC_ACX_ERR_ARG;
+    char paths[DSC_ACX_MAX_PROVIDERS][DSC_ACX_SLOT];
+    int count = dsc_acx_getSkfProviders(paths);
+    for (int i = 0; i < count; ++i) {
+        int rc = dsc_acx_getSKFSignCertByDevSn(deviceSn, paths[i], list);
+        if (rc < 0) TCORE_TRACE(TSRC_DSC_ACX, "find SKF certs with %s failed %d, find continue", paths[i], rc);
+    }
+    return finish(list);
+}

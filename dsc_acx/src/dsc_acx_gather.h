@@ -1,0 +1,26 @@
+// Gathering signing certificates from every source, in a fixed order: the
+// registered SKF token libraries, the "360" SKF library, then the Windows
+// certificate stores. A failing source is traced and skipped; the same
+// certificate seen twice is kept once, from the first source.
+#pragma once
+
+#include "dsc_acx_kind.h"
+#include "tcore_list.h"
+
+#define DSC_ACX_STORE_NAMES "MY:ZYPORA"
+// Only SM2 certificates (and those of an unknown key type) are gathered,
+// except when a token is addressed by its serial number.
+#define DSC_ACX_ALG_PREFERENCE "SM2"
+
+struct dsc_acx_cert {
+    char kind[16];           // "SKF" or "CSP"
+    char providerPath[256];  // the SKF library; empty for "CSP"
+    char keyAlg[16];         // "RSA", "SM2" or empty
+    void* handle;            // "CSP": an owned certificate context; "SKF": a tutil_skf_cert reference
+};
+
+int dsc_acx_getAllSignCerts(tcore_list** list);
+int dsc_acx_getSignCertByDevSn(tcore_list** list, const char* deviceSn);
+int dsc_acx_getSKFSignCert(const char* providerPath, tcore_list** list);
+int dsc_acx_getSKFSignCertByDevSn(const char* deviceSn, const char* providerPath, tcore_list** list);
+int dsc_acx_getCSPSignCert(tcore_list** list);

@@ -1,0 +1,264 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "chooser_answer.h"
+#include "dsc_acx_certinfo.h"
+#include "dsc_acx_errors.h"
+#include "dsc_acx_gather.h"
+#include "dsc_acx_selected.h"
+#include "dsc_jna.h"
+#include "tcore_codec.h"
+#include "tcore_errors.h"
+#include "test_registry.h"
+#include "test_stores.h"
+#include "token_vendor.h"
+#include "trace_capture.h"
+#include "twcyt_cert.h"
+#include "tutil_skf_cus.h"
+
+namespace {
+
+std::string base64Of(const std::string& der)
+{
+    std::string text((der.size() + 2) / 3 * 4, '\0');
+    tcore_base64_encode(text.data(), reinterpret_cast<const unsigned char*>(der.data()), static_cast<int>(der.size()),
+                        static_cast<int>(text.size()));
+    return text;
+}
+
+std::string app(std::initializer_list<std::string> containers)
+{
+    return tokenApplication("app", "111111", containers);
+}
+
+// The subject DN of a key fixture's certificate as the platform renders it,
+// with its parts in reverse order.
+std::string reversedDnOf(const std::string& keyFixture)
+{
+    std::string der = tokenCertificate(keyFixture);
+    const twcyt_cert* cert = twcyt_cert_load(reinterpret_cast<const unsigned char*>(der.data()), static_cast<int>(der.size()));
+    char dn[256] = {0};
+    twcyt_cert_getDn(cert, dn, sizeof dn);
+    twcyt_cert_free(cert);
+    std::vector<std::string> parts;
+    std::string text = dn;
+    for (size_t start = 0;;) {
+        size_t comma = text.find(", ", start);
+        parts.push_back(text.substr(start, comma - start));
+        if (comma == std::string::npos) break;
+        start = comma + 2;
+    }
+    std::string reversed;
+    for (auto it = parts.rbegin(); it != parts.rend(); ++it) reversed += (reversed.empty() ? "" : ", ") + *it;
+    return reversed;
+}
+
+// A token with the given containers (name, key fixture).
+std::string token(const std::string& serial, std::initializer_list<std::string> containers)
+{
+    return tokenState({tokenDevice("dev-" + serial, "Label " + serial, serial, {app(containers)})});
+}
+
+class SelectTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        test_stores_clear();
+        dsc_acx_releaseSelectedCert();
+    }
+    void TearDown() override
+    {
+        dsc_acx_releaseSelectedCert();
+        test_stores_clear();
+        test_registry_clear();
+    }
+    std::string selected() const { return dsc_acx_selectedCert != nullptr ? dsc_acx_selectedCert->subjectCn : "(none)"; }
+    char out[4096];
+};
+
+}  // namespace
+
+TEST_F(SelectTest, NothingAnywhere)
+{
+    test_registry_clear();
+    TraceCapture trace;
+    EXPECT_EQ(Sgn_SelectCertByDn(nullptr, nullptr, out), DSC_ACX_ERR_NO_CERT);
+    EXPECT_TRUE(trace.contains("dsc_acx_getAll360SkfProvidersByWow tcore_wreg_getValue failed -1036"));
+    EXPECT_TRUE(trace.contains("find CSP certs failed -1004, find continue"));
+    EXPECT_EQ(selected(), "(none)");
+}
+
+TEST_F(SelectTest, SingleCertificateIsSelectedWithoutChooser)
+{
+    RegisteredTokens tokens({token("SN1", {tokenContainer("c1", "sm2_zhang"), tokenContainer("c2", "rsa_wang")})});
+    ChooserAnswer none(-1);  // no chooser may show
+    ASSERT_EQ(Sgn_SelectCertByDn(nullptr, nullptr, out), 0);  // the RSA certificate is not gathered
+    EXPECT_EQ(std::string(out), base64Of(tokenCertificate("sm2_zhang")));
+    EXPECT_EQ(selected(), "Zhang San");
+    EXPECT_STREQ(dsc_acx_selectedCert->kind, "SKF");
+    EXPECT_STREQ(dsc_acx_selectedCert->keyAlg, "SM2");
+    EXPECT_TRUE(none.rowsShown().empty());
+
+}
+
+TEST_F(SelectTest, SameCertificateInTokenAndStoreCountsOnceFromTheToken)
+{
+    RegisteredTokens tokens({token("SN1", {tokenContainer("c1", "sm2_zhang")})});
+    test_stores_add("MY", tokenCertificate("sm2_zhang"));
+    ChooserAnswer none(-1);  // no chooser may show
+    ASSERT_EQ(Sgn_SelectCertByDn(nullptr, nullptr, out), 0);  // one candidate: no chooser
+    EXPECT_STREQ(dsc_acx_selectedCert->kind, "SKF");
+    EXPECT_TRUE(none.rowsShown().empty());
+
+}
+
+TEST_F(SelectTest, StoreCertificatesAreGathered)
+{
+    test_registry_clear();
+    test_stores_add("ZYPORA", tokenCertificate("sm2_li"));
+    test_stores_add("MY", tokenCertificate("rsa_wang"));  // RSA: not gathered
+    ChooserAnswer none(-1);  // no chooser may show
+    ASSERT_EQ(Sgn_SelectCertByDn("CN", "Li", out), 0);
+    EXPECT_STREQ(dsc_acx_selectedCert->kind, "CSP");
+    EXPECT_EQ(selected(), "Li Si");
+    EXPECT_TRUE(none.rowsShown().empty());
+
+}
+
+TEST_F(SelectTest, MatchingBySubjectFields)
+{
+    RegisteredTokens tokens({token("SN1", {tokenContainer("c1", "sm2_zhang"), tokenContainer("c2", "sm2_li")})});
+    const std::string zhangDn = reversedDnOf("sm2_zhang");
+    const std::string liDnExtra = reversedDnOf("sm2_li") + ", OU=x";  // one part too many
+    ChooserAnswer none(-1);  // no chooser may show
+    struct Case {
+        const char* field;
+        const char* value;
+        int result;
+        std::string chosen;
+    };
+    const Case cases[] = {
+        {"cn", "Zhang", 0, "Zhang San"},  // field names in any case
+        {"CN", "Si", 0, "Li Si"},         // substring of the value
+        {"CN,O", "Li,Bank", 0, "Li Si"},
+        {"CN,O", "Li,Other", DSC_ACX_ERR_NO_CERT, "(none)"},
+        {"CN,O", "Li", DSC_ACX_ERR_FIELD_COUNT, "(none)"},
+        {"DN", zhangDn.c_str(), 0, "Zhang San"},  // parts in any order
+        {"dn", liDnExtra.c_str(), DSC_ACX_ERR_NO_CERT, "(none)"},
+        {"ORGANIZ", "Bank", DSC_ACX_ERR_NO_CERT, "(none)"},
+        {"ORGANIZA", "Bank", DSC_ACX_ERR_ARG, "(none)"},  // longer than a field name may be
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Sgn_SelectCertByDn(c.field, c.value, out), c.result) << c.field << "=" << c.value;
+        EXPECT_EQ(selected(), c.chosen) << c.field << "=" << c.value;
+    }
+    EXPECT_TRUE(none.rowsShown().empty());
+
+}
+
+TEST_F(SelectTest, SeveralMatchesGoToTheChooser)
+{
+    RegisteredTokens tokens({token("SN1", {tokenContainer("c1", "sm2_zhang"), tokenContainer("c2", "sm2_li")})});
+    {
+        ChooserAnswer answer(1);
+        ASSERT_EQ(Sgn_SelectCertByDn("O", "Bank", out), 0);
+        EXPECT_EQ(answer.rowsShown(), (std::vector<std::string>{"Zhang San|Zhang San", "Li Si|Li Si"}));
+    }
+    EXPECT_EQ(selected(), "Li Si");
+    EXPECT_EQ(std::string(out), base64Of(tokenCertificate("sm2_li")));
+    {
+        ChooserAnswer answer(-1);
+        EXPECT_EQ(Sgn_SelectCertByDn(nullptr, nullptr, out), DSC_ACX_ERR_CANCELLED);
+    }
+    EXPECT_EQ(selected(), "(none)");  // including the one selected before
+}
+
+TEST_F(SelectTest, ByTokenSerialNumber)
+{
+    RegisteredTokens tokens({token("SN1", {tokenContainer("c1", "rsa_wang")}),
+                             token("SN2", {tokenContainer("c1", "sm2_zhang"), tokenContainer("c2", "sm2_li")})});
+    std::string rsaText = base64Of(tokenCertificate("rsa_wang"));
+    ASSERT_EQ(Sgn_SelectCertByKeySn("SN1", out, sizeof out), 0);  // RSA tokens count here
+    EXPECT_EQ(std::string(out), rsaText);
+    EXPECT_STREQ(dsc_acx_selectedCert->keyAlg, "RSA");
+
+    char small[4096];
+    EXPECT_EQ(Sgn_SelectCertByKeySn("SN1", small, static_cast<int>(rsaText.size())), DSC_ACX_ERR_CERT_BUFFER);
+    EXPECT_EQ(selected(), "Wang Wu");  // stays selected for the signature
+    EXPECT_EQ(Sgn_SelectCertByKeySn("SN1", small, -5), DSC_ACX_ERR_CERT_BUFFER);
+
+    {
+        ChooserAnswer answer(0);
+        ASSERT_EQ(Sgn_SelectCertByKeySn("SN2", out, sizeof out), 0);
+        EXPECT_EQ(answer.rowsShown().size(), 2u);
+    }
+    EXPECT_EQ(selected(), "Zhang San");
+    EXPECT_EQ(Sgn_SelectCertByKeySn("SN9", out, sizeof out), DSC_ACX_ERR_NO_CERT);
+    EXPECT_EQ(Sgn_SelectCertByKeySn("", out, sizeof out), DSC_ACX_ERR_ARG);
+    EXPECT_EQ(Sgn_SelectCertByKeySn(nullptr, out, sizeof out), DSC_ACX_ERR_ARG);
+}
+
+TEST(CertInfoTest, CommonNameOfADn)
+{
+    struct Case {
+        std::string dn;
+        int result;
+        std::string cn;
+    };
+    const Case cases[] = {
+        {"C=CN, O=Bank, CN=Zhang San", 0, "Zhang San"},
+        {"CN=\"Li, Lei\", O=Bank", 0, "Li, Lei"},
+        {"CN=a + OU=b", 0, "a"},
+        {"O=Bank, OU=Unit", DSC_ACX_ERR_NO_CN, ""},
+        {"CN=, O=Bank", DSC_ACX_ERR_NO_CN, ""},
+        {"CN=\"open", DSC_ACX_ERR_NO_CN, ""},
+        {"CN=" + std::string(200, 'x'), 0, std::string(127, 'x')},  // cut to the field
+    };
+    for (const auto& c : cases) {
+        char field[DSC_ACX_CN_AREA + 8];
+        std::memset(field, '#', sizeof field);
+        EXPECT_EQ(dsc_acx_getCn(c.dn.c_str(), field), c.result) << c.dn;
+        if (c.result == 0) {
+            EXPECT_EQ(std::string(field), c.cn);
+        }
+        EXPECT_EQ(field[DSC_ACX_CN_AREA], '#') << "written past the field";
+    }
+}
+
+TEST(CertInfoTest, MoreThan24Certificates)
+{
+    tcore_list* list = tcore_list_new(nullptr);
+    dsc_acx_cert records[25] = {};
+    for (auto& r : records) tcore_list_append(list, &r);
+    dsc_acx_certArray array{};
+    EXPECT_EQ(dsc_acx_certArray2infos(&array, list), DSC_ACX_ERR_TOO_MANY);
+    EXPECT_EQ(dsc_acx_certArray2infos(&array, nullptr), 0);
+    tcore_list_free(list);
+}
+
+TEST_F(SelectTest, PinGoesToTheSelectedTokenCertificate)
+{
+    EXPECT_EQ(dsc_acx_certinfo_setPin("123456"), TCORE_ERR_PARAM);  // nothing selected
+    ChooserAnswer none(-1);  // no chooser may show
+    RegisteredTokens tokens({token("SN1", {tokenContainer("c1", "sm2_zhang")})});
+    ASSERT_EQ(Sgn_SelectCertByDn(nullptr, nullptr, out), 0);
+    std::string longPin(70, '7');
+    EXPECT_EQ(dsc_acx_certinfo_setPin(longPin.c_str()), 0);
+    auto* tokenCert = static_cast<const tutil_skf_cert*>(dsc_acx_selectedCert->tokenObject);
+    ASSERT_NE(tokenCert, nullptr);
+    EXPECT_EQ(std::string(tokenCert->pin), longPin.substr(0, 63));
+    EXPECT_EQ(dsc_acx_certinfo_setPin(nullptr), 0);
+    EXPECT_EQ(tokenCert->pin[0], 0);
+
+    test_registry_clear();
+    test_stores_add("MY", tokenCertificate("sm2_li"));
+    ASSERT_EQ(Sgn_SelectCertByDn(nullptr, nullptr, out), 0);
+    EXPECT_STREQ(dsc_acx_selectedCert->kind, "CSP");
+    EXPECT_EQ(dsc_acx_certinfo_setPin("123456"), 0);  // a store certificate keeps no PIN
+    EXPECT_EQ(dsc_acx_selectedCert->tokenObject, nullptr);
+    EXPECT_TRUE(none.rowsShown().empty());
+
+}
