@@ -1,7 +1,7 @@
 # Writes OUT: every file under DIR/certs and DIR/names (and the token keys) as a byte string in a
 # C++ table, so the suite carries its fixtures wherever it runs (under Wine
 # no host path has to be mapped).
-file(GLOB_RECURSE files RELATIVE ${DIR} ${DIR}/certs/* ${DIR}/names/* ${DIR}/tokens/*.json)
+file(GLOB_RECURSE files RELATIVE ${DIR} ${DIR}/certs/* ${DIR}/names/* ${DIR}/tokens/*.json ${DIR}/tokens/*.key)
 list(SORT files)
 set(body "")
 foreach(f ${files})
