@@ -42,6 +42,13 @@ int Sgn_SelectCertByKeySn(const char* deviceSn, char* outCert, int outLen);
  * outCert must hold 4096 bytes. */
 int Sgn_SelectCertByDn(const char* field, const char* value, char* outCert);
 
+/* Signs with the selected certificate: mode 1 attaches the data, mode 2
+ * leaves it out. dataLen <= 0 takes data as a NUL-terminated text. Returns
+ * a text to release with Sgn_Free: the base64 PKCS#7 SignedData, or a
+ * negative code in decimal ("-3011": nothing selected). The selection is
+ * used up either way. */
+char* Sgn_Sign(const unsigned char* data, int dataLen, int mode, const char* pin);
+
 /* Releases a text returned by the library; null is ignored. */
 void Sgn_Free(void* p);
 

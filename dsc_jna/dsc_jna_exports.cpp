@@ -9,6 +9,7 @@
 #include "dsc_acx_errors.h"
 #include "dsc_acx_log.h"
 #include "dsc_acx_select.h"
+#include "dsc_acx_sign.h"
 #include "tcore_mem.h"
 
 namespace {
@@ -73,6 +74,11 @@ int Sgn_SelectCertByKeySn(const char* deviceSn, char* outCert, int outLen)
 int Sgn_SelectCertByDn(const char* field, const char* value, char* outCert)
 {
     return dsc_acx_selectCertByDn(field, value, outCert);
+}
+
+char* Sgn_Sign(const unsigned char* data, int dataLen, int mode, const char* pin)
+{
+    return dsc_acx_sign(data, dataLen, mode, pin);
 }
 
 void Sgn_Free(void* p) { tcore_free(p); }

@@ -3,6 +3,7 @@
 // check before a signature and the PIN change of an application.
 #include <cstring>
 
+#include "tasn1_sm2sig.h"
 #include "tcore_errors.h"
 #include "tcore_mem.h"
 #include "tcore_sources.h"
@@ -14,25 +15,7 @@ namespace {
 constexpr SKF_ULONG kUserPin = USER_TYPE;
 constexpr int kDigestKidSha256 = 103;
 constexpr SKF_ULONG kWorkArea = 1024;
-constexpr size_t kSm2ValueLen = 32;
-
-// Minimal DER INTEGER of an unsigned big-endian value: leading zero bytes
-// dropped (strict verifiers reject redundant ones), one 0x00 put back in
-// front when the top bit is set. Returns the bytes written.
-size_t writeUnsignedInteger(const unsigned char* value, size_t len, unsigned char* out)
-{
-    size_t skip = 0;
-    while (skip + 1 < len && value[skip] == 0) ++skip;
-    const unsigned char* v = value + skip;
-    size_t n = len - skip;
-    bool pad = (v[0] & 0x80) != 0;
-    out[0] = 0x02;
-    out[1] = static_cast<unsigned char>(n + (pad ? 1 : 0));
-    size_t at = 2;
-    if (pad) out[at++] = 0x00;
-    std::memcpy(out + at, v, n);
-    return at + n;
-}
+constexpr size_t kSm2ValueLen = TASN1_SM2_VALUE_LEN;
 
 int verifyPinOnOpenChain(tutil_skf_provider* p, tutil_skf_cert* cert, int* retryOut)
 {
@@ -108,13 +91,8 @@ int signDigest(tutil_skf_provider* p, tutil_skf_cert* cert, unsigned char* diges
 
 int tutil_skf_sm2SignatureToDer(const ECCSIGNATUREBLOB* blob, unsigned char* out)
 {
-    unsigned char body[2 * (2 + 1 + kSm2ValueLen)];
-    size_t n = writeUnsignedInteger(blob->r + sizeof blob->r - kSm2ValueLen, kSm2ValueLen, body);
-    n += writeUnsignedInteger(blob->s + sizeof blob->s - kSm2ValueLen, kSm2ValueLen, body + n);
-    out[0] = 0x30;
-    out[1] = static_cast<unsigned char>(n);
-    std::memcpy(out + 2, body, n);
-    return static_cast<int>(n + 2);
+    // The values sit right-aligned in their 64-byte fields.
+    return tasn1_sm2sig_toDer(blob->r + sizeof blob->r - kSm2ValueLen, blob->s + sizeof blob->s - kSm2ValueLen, out);
 }
 
 int tutil_skf_sign(tutil_skf_cert* cert, const unsigned char* data, int dataLen, int digestKid, unsigned char* sigOut)

@@ -17,9 +17,14 @@ void test_stores_clear()
     setenv("DSC_JNA_STORES", storesDir->path().c_str(), 1);
 }
 
-void test_stores_add(const char* storeName, const std::string& der)
+void test_stores_addFile(const char* storeName, const std::string& fileName, const std::string& bytes)
 {
     if (!storesDir) test_stores_clear();
     mkdir(storesDir->file(storeName).c_str(), 0755);
-    storesDir->write(std::string(storeName) + "/cert" + std::to_string(++serial) + ".cer", der);
+    storesDir->write(std::string(storeName) + "/" + fileName, bytes);
+}
+
+void test_stores_add(const char* storeName, const std::string& der)
+{
+    test_stores_addFile(storeName, "cert" + std::to_string(++serial) + ".cer", der);
 }

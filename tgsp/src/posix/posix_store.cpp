@@ -4,6 +4,7 @@
 #include <wincrypt.h>
 
 #include <dirent.h>
+#include <unistd.h>
 #include <openssl/pem.h>
 #include <openssl/x509.h>
 
@@ -15,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "posix_keyfile.h"
 #include "posix_nothrow.h"
 #include "posix_utf.h"
 
@@ -78,13 +80,19 @@ Store* openStore(const std::string& name)
     }
     std::sort(files.begin(), files.end());
     for (const auto& f : files) {
+        // The private key of a certificate file is the file of the same name
+        // with the extension ".key".
+        std::string keyFile = dir + "/" + f.substr(0, f.rfind('.')) + ".key";
+        bool hasKey = access(keyFile.c_str(), R_OK) == 0;
         std::ifstream in(dir + "/" + f, std::ios::binary);
         std::ostringstream content;
         content << in.rdbuf();
         for (const auto& der : certificatesIn(content.str())) {
             PCCERT_CONTEXT cert = CertCreateCertificateContext(
                 X509_ASN_ENCODING, reinterpret_cast<const BYTE*>(der.data()), static_cast<DWORD>(der.size()));
-            if (cert != nullptr) store->certs.push_back(cert);
+            if (cert == nullptr) continue;
+            if (hasKey) posix_setKeyFile(cert, keyFile);
+            store->certs.push_back(cert);
         }
     }
     return store;

@@ -112,3 +112,41 @@ typedef ULONG_PTR HCRYPTPROV_LEGACY;
 HCERTSTORE CertOpenSystemStoreW(HCRYPTPROV_LEGACY prov, LPCWSTR storeName);
 PCCERT_CONTEXT CertEnumCertificatesInStore(HCERTSTORE store, PCCERT_CONTEXT previous);
 BOOL CertCloseStore(HCERTSTORE store, DWORD flags);
+
+// Provider calls. A private key is the PKCS#8 PEM file beside a store's
+// certificate file (same name, ".key"); a container name is the path of such
+// a file. Signatures come back least significant byte first, as CryptoAPI
+// returns them (for SM2 each 32-byte half of r || s on its own).
+typedef ULONG_PTR HCRYPTPROV;
+typedef ULONG_PTR HCRYPTKEY;
+typedef ULONG_PTR HCRYPTHASH;
+typedef unsigned int ALG_ID;
+
+#define AT_KEYEXCHANGE 1
+#define AT_SIGNATURE 2
+#define PROV_RSA_FULL 1
+#define CRYPT_ACQUIRE_CACHE_FLAG 0x00000001
+
+#define CALG_MD5 0x00008003
+#define CALG_SHA1 0x00008004
+#define CALG_SHA_256 0x0000800c
+#define CALG_SM3 0x0000800f
+
+#define NTE_BAD_ALGID 0x80090008L
+#define NTE_BAD_HASH 0x80090002L
+#define NTE_NO_KEY 0x8009000DL
+#define NTE_BAD_KEYSET 0x80090016L
+#define NTE_FAIL 0x80090020L
+#define CRYPT_E_NO_KEY_PROPERTY 0x8009200BL
+
+BOOL CryptAcquireCertificatePrivateKey(PCCERT_CONTEXT cert, DWORD flags, void* reserved, HCRYPTPROV* prov,
+                                       DWORD* keySpec, BOOL* callerFreeProv);
+BOOL CryptAcquireContextW(HCRYPTPROV* prov, LPCWSTR container, LPCWSTR provider, DWORD provType, DWORD flags);
+BOOL CryptReleaseContext(HCRYPTPROV prov, DWORD flags);
+BOOL CryptGetUserKey(HCRYPTPROV prov, DWORD keySpec, HCRYPTKEY* key);
+BOOL CryptDestroyKey(HCRYPTKEY key);
+BOOL CryptCreateHash(HCRYPTPROV prov, ALG_ID alg, HCRYPTKEY key, DWORD flags, HCRYPTHASH* hash);
+BOOL CryptHashData(HCRYPTHASH hash, const BYTE* data, DWORD dataLen, DWORD flags);
+BOOL CryptSignHashW(HCRYPTHASH hash, DWORD keySpec, LPCWSTR description, DWORD flags, BYTE* signature,
+                    DWORD* signatureLen);
+BOOL CryptDestroyHash(HCRYPTHASH hash);
