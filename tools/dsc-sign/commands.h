@@ -1,0 +1,16 @@
+// The subcommands of dsc-sign, each a thin driver of one or two exports.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "library.h"
+
+enum ExitStatus { kExitOk = 0, kExitFailed = 1, kExitUsage = 2 };
+
+// Runs `command` with its own arguments (the global options already taken
+// out). Unknown commands and bad arguments give kExitUsage.
+int run_command(const DscLibrary& lib, const std::string& command, const std::vector<std::string>& args);
+
+// True when `command` names a subcommand.
+bool is_command(const std::string& command);

@@ -1,0 +1,28 @@
+// The eleven exports of dsc_jna_v3, bound at run time by name as a JNA host
+// binds them, so dsc-sign exercises the module exactly as it ships.
+#pragma once
+
+#include <string>
+
+struct DscLibrary {
+    int (*Sgn_Dev_Enum)(const char* separator, char* out, int outLen);
+    int (*Sgn_Dev_GetSerialNumber)(const char* label, char* out, int outLen);
+    int (*Sgn_Dev_GetUserData)(const char* label, char* out, int outLen);
+    int (*Sgn_Dev_ChangePin_ex)(const char* label, const char* oldPin, const char* newPin);
+    int (*Sgn_SelectCertByKeySn)(const char* deviceSn, char* outCert, int outLen);
+    int (*Sgn_SelectCertByDn)(const char* field, const char* value, char* outCert);
+    char* (*Sgn_Sign)(const unsigned char* data, int dataLen, int mode, const char* pin);
+    int (*Sgn_GetCertProperty)(const char* cert, const char* field, char* out, int outLen);
+    int (*Sgn_SetLog)(const char* path);
+    int (*Sgn_CloseLog)();
+    void (*Sgn_Free)(void* p);
+};
+
+// Loads the module (beside this program first, then the platform's search
+// path) and binds all eleven names. On failure, `error` says what is missing.
+bool dsc_library_load(DscLibrary& lib, std::string& error);
+
+// The platform primitives under dsc_library_load (library_posix.cpp,
+// library_win.cpp): open the module by its platform name, look up one name.
+void* dsc_platform_open(std::string& error);
+void* dsc_platform_symbol(void* module, const char* name);
