@@ -58,6 +58,19 @@ sample=$demo/sample.txt
 
 echo "registry: $DSC_JNA_REGISTRY; tokens present: $("$sign_tool" devices --sep ', ')"
 
+# npm sm-crypto is the second SM2 verifier, kept in the build tree; without
+# npm the SM2 signatures are judged by OpenSSL alone.
+sm2_judges=OpenSSL
+if command -v npm >/dev/null && [ ! -d "$build/npm/node_modules/sm-crypto" ]; then
+  npm install --prefix "$build/npm" --no-audit --no-fund --silent sm-crypto >/dev/null 2>&1 || true
+fi
+if command -v node >/dev/null && [ -d "$build/npm/node_modules/sm-crypto" ]; then
+  export SM_CRYPTO=$build/npm/node_modules
+  sm2_judges="OpenSSL and npm sm-crypto"
+else
+  echo "note: npm sm-crypto is not available; SM2 signatures are checked by OpenSSL only"
+fi
+
 # sign KEY MODE SELECTION...: sign the sample, then verify with OpenSSL.
 sign() {
   local key=$1 mode=$2
@@ -67,7 +80,9 @@ sign() {
   "$sign_tool" --log "$demo/out/dsc-sign.log" sign "$sample" "${flag[@]}" --pin "$pin" --out "$out" "$@" |
     sed -n 's/^signed .* with /  signer: /p'
   "$here/verify-$key.sh" "$out" "$sample" "$demo/tokens/$key/signer.pem"
-  echo "  $mode signature on token DEMO-${key^^}: $out, verified by OpenSSL"
+  local judges=OpenSSL
+  [ "$key" = sm2 ] && judges=$sm2_judges
+  echo "  $mode signature on token DEMO-${key^^}: $out, verified by $judges"
 }
 
 echo "SM2 (selected by subject CN, SM3 with signer identity 1234567812345678):"

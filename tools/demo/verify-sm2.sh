@@ -5,7 +5,9 @@
 # -verify` is no judge here: it leaves Z out and accepts wrong signatures.
 #   verify-sm2.sh P7.der DATA [CERT.pem]
 # With CERT the carried certificate must be that one. An attached SignedData
-# must carry exactly DATA. Exit 0 when all holds.
+# must carry exactly DATA. When SM_CRYPTO names a node_modules folder holding
+# npm sm-crypto, that verifier must accept the signature too. Exit 0 when all
+# holds.
 set -euo pipefail
 p7=$1 data=$2 expected=${3:-}
 work=$(mktemp -d)
@@ -39,3 +41,7 @@ openssl x509 -in "$work/cert.pem" -pubkey -noout >"$work/pub.pem"
 openssl pkeyutl -verify -rawin -digest sm3 -pkeyopt distid:1234567812345678 \
   -pubin -inkey "$work/pub.pem" -in "$data" -sigfile "$work/sig" >/dev/null ||
   { echo "verify-sm2: the signature does not verify" >&2; exit 1; }
+if [ -n "${SM_CRYPTO:-}" ]; then
+  openssl pkey -pubin -in "$work/pub.pem" -outform DER -out "$work/pub.der"
+  NODE_PATH=$SM_CRYPTO node "$(dirname "$0")/verify-sm2-smcrypto.js" "$work/sig" "$work/pub.der" "$data"
+fi
