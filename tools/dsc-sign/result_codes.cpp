@@ -15,7 +15,7 @@ const Entry kCodes[] = {
     {-1, "signing mode must be 1 (attached) or 2 (detached)"},
     {-1001, "a required argument is missing or empty"},
     {-1003, "the buffer is too small for the certificate text"},
-    {-1005, "the certificate choice was cancelled"},
+    {-1005, "no certificate was chosen (the chooser was cancelled or could not be shown)"},
     {-1006, "the certificate property cannot be converted to the system code page"},
     {-1040, "the token refused the PIN (wrong PIN, or the PIN is locked)"},
     {-3009, "the log file cannot be created"},
