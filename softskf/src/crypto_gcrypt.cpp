@@ -222,11 +222,11 @@ bool sm2_verify(const Bytes& x, const Bytes& y, const Bytes& e_bytes, const Byte
 
 bool rsa_generate(unsigned bits, KeyPair& key)
 {
-    char spec[96];
-    std::snprintf(spec, sizeof spec, "(genkey (rsa (nbits %u:%u)(rsa-use-e 5:65537)))",
+    char request[96];
+    std::snprintf(request, sizeof request, "(genkey (rsa (nbits %u:%u)(rsa-use-e 5:65537)))",
                   static_cast<unsigned>(std::snprintf(nullptr, 0, "%u", bits)), bits);
     Sexp params, pair;
-    if (gcry_sexp_new(&params.s, spec, 0, 1) || gcry_pk_genkey(&pair.s, params.s)) return false;
+    if (gcry_sexp_new(&params.s, request, 0, 1) || gcry_pk_genkey(&pair.s, params.s)) return false;
     Sexp priv;
     priv.s = gcry_sexp_find_token(pair.s, "private-key", 0);
     gcry_mpi_t n = nullptr, e = nullptr, d = nullptr, p = nullptr, q = nullptr;

@@ -52,7 +52,7 @@ const std::vector<NameCase>& nameCases()
          {{kBlankCheck, "CN=\" lead\", CN=trail , O=\" both \", OU=in  side, L=bmp "}}},
         {"names/empty.der", "CN=\"\", O=\"\", OU=x", {{kEmptyQuoted, "CN=, O=, OU=x"}}},
         {"names/t61.der", "O=Café, OU=Café, CN=plain", {{kT61Utf8, "O=CafÃ©, OU=Café, CN=plain"}}},
-        {"names/specials.der",
+        {"names/punctuation.der",
          "CN=\"a<b>c\", CN=\"x=y\", CN=\"#hash\", CN=\"semi;colon\", CN=\"plus+sign\", CN=\"new\nline\", "
          "CN=it's, CN=back\\slash, CN=\"say \"\"hi\"\"\"",
          {}},
