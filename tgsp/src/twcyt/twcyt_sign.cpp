@@ -12,7 +12,6 @@
 
 namespace {
 
-constexpr int kDigestKidSha1 = 102;
 constexpr int kDigestKidSm3 = 110;
 // Room for the longest signature a caller can take (RSA keys of 8192 bits).
 constexpr DWORD kSignatureArea = TWCYT_SIG_AREA;
