@@ -59,7 +59,7 @@ void recordSignedData(const std::string& name, const std::string& base64, const 
     std::string der = unbase64(base64);
     // ContentInfo [0] SignedData, its last child the SignerInfos, the first
     // SignerInfo's fifth child the encryptedDigest.
-    tasn1_item signedData{}, signerInfos{}, signature{};
+    tasn1_item signedData{}, signature{};
     ASSERT_TRUE(child(der, {1, 0}, &signedData)) << name;
     int last = 0;
     tasn1_item probe{};
