@@ -159,7 +159,7 @@ TEST_F(TestCsp, SignsSm2OverZAndTheDataForACertificateInMy)
             EXPECT_FALSE(sm2Verifies(point, sm2E(point, message + "!"), rs));
             EXPECT_FALSE(sm2Verifies(point, sm2E(point, message), signature)) << "not little-endian";
         }
-        // The exchange key spec names no key of the container.
+        // AT_KEYEXCHANGE names no key of the container.
         BOOL ok = FALSE;
         DWORD error = 0;
         signSm3(prov, AT_KEYEXCHANGE, "abc", ok, error);
