@@ -160,8 +160,8 @@ TEST(DeviceTest, ChangePin)
 TEST(DeviceTest, BrokenLibraryDoesNotHideTheOthers)
 {
     TempDir dir;
-    TokenVendor good(dir, libraryFileName("good"), tokenState({tokenDevice("d1", "Good", "SN1", {app()})}));
-    TokenVendor bad(dir, libraryFileName("bad"), tokenState({tokenDevice("d9", "Bad", "SN9", {app()})},
+    TokenVendor good(libraryFileName("good"), tokenState({tokenDevice("d1", "Good", "SN1", {app()})}));
+    TokenVendor bad(libraryFileName("bad"), tokenState({tokenDevice("d9", "Bad", "SN9", {app()})},
                                                               {tokenFault("SKF_EnumDev", "fail")}));
     test_registry_install(providerRegistration({{"A missing", dir.file(libraryFileName("missing"))},
                                                 {"B bad", bad.path()},

@@ -10,9 +10,8 @@
 
 TEST(SkfProviderTest, EachPathLoadsOnceAndGetsTheNextId)
 {
-    TempDir dir;
-    TokenVendor a(dir, libraryFileName("vendor_a"), tokenState({}));
-    TokenVendor b(dir, libraryFileName("vendor_b"), tokenState({}));
+    TokenVendor a(libraryFileName("vendor_a"), tokenState({}));
+    TokenVendor b(libraryFileName("vendor_b"), tokenState({}));
     int idA = tutil_skf_load(a.path().c_str());
     ASSERT_GE(idA, TUTIL_SKF_FIRST_PROVIDER_ID);
     EXPECT_EQ(tutil_skf_load(a.path().c_str()), idA);

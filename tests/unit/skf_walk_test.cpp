@@ -42,8 +42,7 @@ struct Walk {
 
 Walk findAll(const std::string& state)
 {
-    TempDir dir;
-    TokenVendor vendor(dir, libraryFileName("walk"), state);
+    TokenVendor vendor(libraryFileName("walk"), state);
     int id = tutil_skf_load(vendor.path().c_str());
     tcore_list* list = nullptr;
     Walk w{tutil_skf_findAllCerts(id, &list), describe(list)};
@@ -69,8 +68,7 @@ std::vector<std::string> without(std::initializer_list<std::string> gone)
 
 TEST(SkfWalkTest, FindsTheSigningCertificateOfEveryContainer)
 {
-    TempDir dir;
-    TokenVendor vendor(dir, libraryFileName("walk"), twoDevices());
+    TokenVendor vendor(libraryFileName("walk"), twoDevices());
     int id = tutil_skf_load(vendor.path().c_str());
     tcore_list* list = nullptr;
     ASSERT_EQ(tutil_skf_findAllCerts(id, &list), 5);
@@ -157,12 +155,11 @@ TEST(SkfWalkTest, FailingDeviceListFailsTheWalk)
 
 TEST(SkfWalkTest, BySerialNumberEveryMatchingDeviceContributes)
 {
-    TempDir dir;
     std::string state = tokenState(
         {tokenDevice("d1", "One", "SAME", {tokenApplication("a", "1", {tokenContainer("k1", "rsa_wang")})}),
          tokenDevice("d2", "Two", "OTHER", {tokenApplication("a", "1", {tokenContainer("k2", "sm2_li")})}),
          tokenDevice("d3", "Three", "SAME", {tokenApplication("a", "1", {tokenContainer("k3", "sm2_zhang")})})});
-    TokenVendor vendor(dir, libraryFileName("bysn"), state);
+    TokenVendor vendor(libraryFileName("bysn"), state);
     int id = tutil_skf_load(vendor.path().c_str());
     TraceCapture trace;
     tcore_list* list = nullptr;
@@ -177,7 +174,6 @@ TEST(SkfWalkTest, BySerialNumberEveryMatchingDeviceContributes)
 
 TEST(SkfWalkTest, DeviceListingKeepsTenApplicationNames)
 {
-    TempDir dir;
     std::string state = tokenState(
         {tokenDevice("many", "Many", "SN-M",
                      {tokenApplication("a01", "1", {}), tokenApplication("a02", "1", {}), tokenApplication("a03", "1", {}),
@@ -188,7 +184,7 @@ TEST(SkfWalkTest, DeviceListingKeepsTenApplicationNames)
                      "user data text"),
          tokenDevice("bare", "Bare", "SN-0", {}), tokenDevice("broken", "Broken", "SN-X", {})},
         {tokenFault("SKF_GetDevInfo", "unterminated_text", "\"device\": \"broken\"")});
-    TokenVendor vendor(dir, libraryFileName("devs"), state);
+    TokenVendor vendor(libraryFileName("devs"), state);
     int id = tutil_skf_load(vendor.path().c_str());
     TraceCapture trace;
     tcore_list* list = nullptr;

@@ -16,7 +16,7 @@ std::string TokenSession::stateWith(std::initializer_list<std::string> faults) c
 TokenSession::TokenSession(const std::string& container, const std::string& pin,
                            std::initializer_list<std::string> faults)
 {
-    vendor = std::make_unique<TokenVendor>(dir, libraryFileName("session"), stateWith(faults));
+    vendor = std::make_unique<TokenVendor>(libraryFileName("session"), stateWith(faults));
     providerId = tutil_skf_load(vendor->path().c_str());
     tcore_list* list = nullptr;
     tutil_skf_findAllCerts(providerId, &list);

@@ -11,7 +11,6 @@
 #include "tutil_skf_cus.h"
 
 struct TokenSession {
-    TempDir dir;
     std::unique_ptr<TokenVendor> vendor;
     int providerId = 0;
     tutil_skf_cert* cert = nullptr;  // the record of `container`, PIN set

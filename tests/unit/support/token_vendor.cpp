@@ -28,8 +28,31 @@ std::string quoted(const std::string& text)
 
 }  // namespace
 
-TokenVendor::TokenVendor(const TempDir& dir, const std::string& fileName, const std::string& stateJson)
-    : path_(dir.file(fileName))
+namespace {
+
+// Loaded modules stay loaded for the whole run, and loaders know a module
+// again by its file's identity (device and inode, under Wine as in glibc).
+// A copy deleted while loaded frees its inode for the next copy, which the
+// loader would then take for the old module; so every copy lives in one
+// folder that stays until the process ends, under a name of its own.
+const TempDir& moduleFolder()
+{
+    static TempDir folder;
+    return folder;
+}
+
+std::string uniqueName(const std::string& fileName)
+{
+    static int serial = 0;
+    size_t dot = fileName.rfind('.');
+    std::string tag = "-" + std::to_string(++serial);
+    return dot == std::string::npos ? fileName + tag : fileName.substr(0, dot) + tag + fileName.substr(dot);
+}
+
+}  // namespace
+
+TokenVendor::TokenVendor(const std::string& fileName, const std::string& stateJson)
+    : path_(moduleFolder().file(uniqueName(fileName)))
 {
     std::filesystem::copy_file(SOFTSKF_MODULE_PATH, path_, std::filesystem::copy_options::overwrite_existing);
     setState(stateJson);
@@ -54,7 +77,7 @@ RegisteredTokens::RegisteredTokens(std::initializer_list<std::string> states)
     std::vector<std::pair<std::string, std::string>> providers;
     for (const auto& state : states) {
         std::string n = std::to_string(vendors_.size() + 1);
-        vendors_.emplace_back(dir_, libraryFileName("vendor" + n), state);
+        vendors_.emplace_back(libraryFileName("vendor" + n), state);
         providers.emplace_back("Vendor " + n, vendors_.back().path());
     }
     test_registry_install(providerRegistration(providers));

@@ -11,8 +11,10 @@
 
 class TokenVendor {
 public:
-    // Copies the module to `dir`/`fileName` and writes `stateJson` beside it.
-    TokenVendor(const TempDir& dir, const std::string& fileName, const std::string& stateJson);
+    // Copies the module under a name made from `fileName` and writes
+    // `stateJson` beside it. The copy lives until the process ends (see
+    // token_vendor.cpp).
+    TokenVendor(const std::string& fileName, const std::string& stateJson);
     const std::string& path() const { return path_; }
     std::string state() const;
     void setState(const std::string& stateJson) const;
@@ -30,7 +32,6 @@ public:
     const TokenVendor& vendor(size_t i) const { return vendors_[i]; }
 
 private:
-    TempDir dir_;
     std::vector<TokenVendor> vendors_;
 };
 
