@@ -3,6 +3,7 @@
 // check before a signature and the PIN change of an application.
 #include <cstring>
 
+#include "tasn1_item.h"
 #include "tasn1_sm2sig.h"
 #include "tcore_errors.h"
 #include "tcore_mem.h"
@@ -13,7 +14,6 @@
 namespace {
 
 constexpr SKF_ULONG kUserPin = USER_TYPE;
-constexpr int kDigestKidSha256 = 103;
 constexpr SKF_ULONG kWorkArea = 1024;
 constexpr size_t kSm2ValueLen = TASN1_SM2_VALUE_LEN;
 
@@ -32,7 +32,7 @@ int startDigest(tutil_skf_provider* p, tutil_skf_cert* cert, int digestKid, SKF_
 {
     SKF_ULONG code = SAR_OK;
     if (cert->containerType == TUTIL_SKF_CONTAINER_RSA) {
-        SKF_ULONG alg = digestKid == kDigestKidSha256 ? SGD_SHA256 : SGD_SHA1;
+        SKF_ULONG alg = digestKid == TASN1_KID_SHA256 ? SGD_SHA256 : SGD_SHA1;
         code = p->skf_digestInit(cert->hDev, alg, nullptr, nullptr, 0, hHash);
     } else {
         // Room for public-key blobs larger than the standard's 132 bytes.

@@ -127,11 +127,8 @@ int dsc_acx_getSKFDevs(tcore_list** list)
 {
     if (list == nullptr) return DSC_ACX_ERR_ARG;
     char paths[DSC_ACX_MAX_PROVIDERS][DSC_ACX_SLOT];
-    int count = dsc_acx_getSkfProviders(paths);
-    for (int i = 0; i < count; ++i) {
-        int rc = dsc_acx_getSKFDev(paths[i], list);
-        if (rc < 0) TCORE_TRACE(TSRC_DSC_ACX, "find SKF certs with %s failed %d, find continue", paths[i], rc);
-    }
+    dsc_acx_visitSkfProviders(
+        paths, [](const char* path, void* l) { return dsc_acx_getSKFDev(path, static_cast<tcore_list**>(l)); }, list);
     if (*list == nullptr) return DSC_ACX_ERR_NO_DEVICE;
     dsc_acx_removeDuplicates(*list, sameDevice);
     if (hasDuplicateLabels(*list)) return DSC_ACX_ERR_DUPLICATE_LABEL;

@@ -164,11 +164,9 @@ int dsc_acx_getAllSignCerts(tcore_list** list)
 {
     if (list == nullptr) return DSC_ACX_ERR_ARG;
     char paths[DSC_ACX_MAX_PROVIDERS][DSC_ACX_SLOT];
-    int count = dsc_acx_getSkfProviders(paths);
-    for (int i = 0; i < count; ++i) {
-        int rc = dsc_acx_getSKFSignCert(paths[i], list);
-        if (rc < 0) TCORE_TRACE(TSRC_DSC_ACX, "find SKF certs with %s failed %d, find continue", paths[i], rc);
-    }
+    int count = dsc_acx_visitSkfProviders(
+        paths, [](const char* path, void* l) { return dsc_acx_getSKFSignCert(path, static_cast<tcore_list**>(l)); },
+        list);
 
     char path360[DSC_ACX_SLOT] = {0};
     int rc = tcore_wreg_getValue(DSC_ACX_360_PROVIDER_KEY, DSC_ACX_SKF_IMAGE_VALUE, path360);
@@ -192,11 +190,17 @@ int dsc_acx_getAllSignCerts(tcore_list** list)
 int dsc_acx_getSignCertByDevSn(tcore_list** list, const char* deviceSn)
 {
     if (list == nullptr || deviceSn == nullptr || deviceSn[0] == 0) return DSC_ACX_ERR_ARG;
+    struct Request {
+        const char* deviceSn;
+        tcore_list** list;
+    } request{deviceSn, list};
     char paths[DSC_ACX_MAX_PROVIDERS][DSC_ACX_SLOT];
-    int count = dsc_acx_getSkfProviders(paths);
-    for (int i = 0; i < count; ++i) {
-        int rc = dsc_acx_getSKFSignCertByDevSn(deviceSn, paths[i], list);
-        if (rc < 0) TCORE_TRACE(TSRC_DSC_ACX, "find SKF certs with %s failed %d, find continue", paths[i], rc);
-    }
+    dsc_acx_visitSkfProviders(
+        paths,
+        [](const char* path, void* r) {
+            auto* req = static_cast<Request*>(r);
+            return dsc_acx_getSKFSignCertByDevSn(req->deviceSn, path, req->list);
+        },
+        &request);
     return finish(list);
 }

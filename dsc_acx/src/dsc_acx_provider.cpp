@@ -56,6 +56,17 @@ int dsc_acx_getSkfProviders(char paths[][DSC_ACX_SLOT])
     return kept;
 }
 
+int dsc_acx_visitSkfProviders(char paths[][DSC_ACX_SLOT], int (*visit)(const char* path, void* context),
+                              void* context)
+{
+    int count = dsc_acx_getSkfProviders(paths);
+    for (int i = 0; i < count; ++i) {
+        int rc = visit(paths[i], context);
+        if (rc < 0) TCORE_TRACE(TSRC_DSC_ACX, "find SKF certs with %s failed %d, find continue", paths[i], rc);
+    }
+    return count < 0 ? 0 : count;
+}
+
 int dsc_acx_getLogPath(char* path)
 {
     char key[DSC_ACX_SLOT] = {0};

@@ -25,8 +25,6 @@
 
 namespace {
 
-constexpr int kDigestKidSha1 = 102;
-constexpr int kDigestKidSm3 = 110;
 constexpr int kCodeText = 16;
 constexpr int64_t kOutputReserve = 8192;
 
@@ -66,7 +64,7 @@ int signWithProvider(dsc_acx_certinfo* record, const unsigned char* data, int da
         int mapped = mapCspFailure(len);
         dsc_acx_logError("dsc_acx_p7sign twcyt_signctx_sign failed %d (%d)", len, mapped);
         len = mapped;
-    } else if (digestKid == kDigestKidSm3) {
+    } else if (digestKid == TASN1_KID_SM3) {
         twcyt_sm2sig_reverse(signature, len);
         // r || s as the provider gives it becomes the DER SEQUENCE the token
         // path produces: one form of SM2 signature in every SignedData, the
@@ -169,7 +167,7 @@ int dsc_acx_p7sign(const unsigned char* data, int dataLen, int detached, char* o
         result = checkValidity(cert);
     }
     if (result == 0) {
-        int digestKid = twcyt_cert_isSm2(cert) == 1 ? kDigestKidSm3 : kDigestKidSha1;
+        int digestKid = twcyt_cert_isSm2(cert) == 1 ? TASN1_KID_SM3 : TASN1_KID_SHA1;
         // The signing context may take the certificate; keep a reference to
         // encode it with.
         PCCERT_CONTEXT signer = CertDuplicateCertificateContext(cert);

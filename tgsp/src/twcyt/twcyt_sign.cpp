@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "tasn1_item.h"
 #include "tcore_codepage.h"
 #include "tcore_mem.h"
 #include "tcore_sources.h"
@@ -12,7 +13,6 @@
 
 namespace {
 
-constexpr int kDigestKidSm3 = 110;
 // Room for the longest signature a caller can take (RSA keys of 8192 bits).
 constexpr DWORD kSignatureArea = TWCYT_SIG_AREA;
 
@@ -84,17 +84,16 @@ int twcyt_signctx_setCert(twcyt_signctx* ctx, PCCERT_CONTEXT cert)
     if (ctx == nullptr || cert == nullptr) return TCORE_ERR_PARAM;
     ctx->keySpec = 0;
     ctx->cert = cert;
+    bool bound = CryptAcquireCertificatePrivateKey(cert, CRYPT_ACQUIRE_CACHE_FLAG, nullptr, &ctx->hProv,
+                                                   &ctx->keySpec, &ctx->callerFreesProv);
     int rc = 0;
-    if (CryptAcquireCertificatePrivateKey(cert, CRYPT_ACQUIRE_CACHE_FLAG, nullptr, &ctx->hProv, &ctx->keySpec,
-                                          &ctx->callerFreesProv)) {
-        if (twcyt_cert_isSm2(cert) == 1) ctx->digestKid = kDigestKidSm3;
-        return 0;
+    if (!bound) {
+        ctx->hProv = 0;
+        ctx->callerFreesProv = FALSE;
+        rc = bindThroughNames(ctx, cert);
     }
-    ctx->hProv = 0;
-    ctx->callerFreesProv = FALSE;
-    rc = bindThroughNames(ctx, cert);
     if (rc == 0) {
-        if (twcyt_cert_isSm2(cert) == 1) ctx->digestKid = kDigestKidSm3;
+        if (twcyt_cert_isSm2(cert) == 1) ctx->digestKid = TASN1_KID_SM3;
         return 0;
     }
     // A failed bind holds nothing: the caller keeps the certificate.
