@@ -1,0 +1,9 @@
+// The table every benchmark binary prints after its runs: the median of the
+// repetitions for each case, and for each case measured against OpenSSL the
+// ratio of the two medians taken in the same run.
+//
+// Naming: a pair is "<case>/ours/<arg>" and "<case>/openssl/<arg>". Any
+// other benchmark is listed on its own, with its user counters.
+#pragma once
+
+int bench_runWithRatioTable(int argc, char** argv);
