@@ -41,7 +41,9 @@ TEST(Base64Test, EncodesWithPaddingAndTheCapacityRule)
         std::string data, text;
     };
     const Case cases[] = {{"abc", "YWJj"}, {"a", "YQ=="}, {"ab", "YWI="}, {"abcd", "YWJjZA=="},
-                          {std::string("\xFB\xFF\x00", 3), "+/8A"}};
+                          {std::string("\xFB\xFF\x00", 3), "+/8A"},
+                          {"The quick brown fox jumps over the lazy dog",
+                           "VGhlIHF1aWNrIGJyb3duIGZveCBqdW1wcyBvdmVyIHRoZSBsYXp5IGRvZw=="}};
     for (const auto& c : cases) {
         std::vector<char> out(c.text.size() + 1, 'x');
         EXPECT_EQ(tcore_base64_encode(out.data(), bytes(c.data.data()), static_cast<int>(c.data.size()),
@@ -111,5 +113,77 @@ TEST(Base64Test, RoundTripsEveryLengthAndByte)
         std::vector<unsigned char> back = decode(std::string(text.begin(), text.end()), &result);
         ASSERT_EQ(result, n);
         EXPECT_TRUE(std::equal(data.begin(), data.end(), back.begin())) << n;
+    }
+}
+
+// The pieces encoder must give, for any way of cutting the bytes, the text
+// of their concatenation: groups of three straddle the cuts.
+TEST(Base64Test, PiecesEncodeLikeTheirConcatenation)
+{
+    std::vector<unsigned char> data;
+    for (int n = 0; n < 40; ++n) data.push_back(static_cast<unsigned char>(n * 53 + 7));
+    for (int n = 0; n <= 40; ++n) {
+        std::vector<char> whole(static_cast<size_t>((n + 2) / 3 * 4) + 1);
+        int wholeLen = n > 0 ? tcore_base64_encode(whole.data(), data.data(), n, static_cast<int>(whole.size())) : 0;
+        for (int a = 0; a <= n; ++a) {
+            for (int b = a; b <= n; ++b) {
+                tcore_bytes pieces[] = {{data.data(), a}, {data.data() + a, b - a}, {data.data() + b, n - b}};
+                std::vector<char> text(whole.size() + 3, 'x');
+                int len = tcore_base64_encodePieces(text.data(), pieces, 3, static_cast<int>(text.size()));
+                ASSERT_EQ(len, wholeLen) << n << " cut at " << a << "," << b;
+                ASSERT_EQ(std::string(text.data(), static_cast<size_t>(len)), std::string(whole.data(), static_cast<size_t>(wholeLen)))
+                    << n << " cut at " << a << "," << b;
+                // The rest of the capacity is zeroed, as by the one-piece form.
+                for (size_t k = static_cast<size_t>(len); k < text.size(); ++k) ASSERT_EQ(text[k], 0);
+            }
+        }
+    }
+    const tcore_bytes abc[] = {{bytes("ab"), 2}, {bytes("c"), 1}};
+    char exact[4];
+    EXPECT_EQ(tcore_base64_encodePieces(exact, abc, 2, 4), 4);
+    EXPECT_EQ(std::string(exact, 4), "YWJj");
+    EXPECT_EQ(tcore_base64_encodePieces(exact, abc, 2, 3), TCORE_ERR_BUFSIZE);
+    const tcore_bytes broken[] = {{bytes("ab"), 2}, {nullptr, 1}};
+    EXPECT_EQ(tcore_base64_encodePieces(exact, broken, 2, 4), TCORE_ERR_PARAM);
+    const tcore_bytes negative[] = {{bytes("ab"), -1}};
+    EXPECT_EQ(tcore_base64_encodePieces(exact, negative, 1, 4), TCORE_ERR_PARAM);
+    EXPECT_EQ(tcore_base64_encodePieces(exact, abc, 0, 4), TCORE_ERR_PARAM);
+    EXPECT_EQ(tcore_base64_encodePieces(nullptr, abc, 2, 4), TCORE_ERR_PARAM);
+}
+
+// Texts are decoded as they stand when the output has room for that, and
+// through a copy without whitespace otherwise; both roads must agree,
+// including on whitespace at the ends and on texts that are only that.
+TEST(Base64Test, DecodesTheSameWhateverTheRoomOfTheOutput)
+{
+    struct Case {
+        std::string text;
+        int result;
+        std::string prefix;
+    };
+    const Case cases[] = {
+        {"YWJj", 3, "abc"},
+        {"\nYWJj", 3, "abc"},
+        {"  YWJj", 3, "abc"},
+        {"YWJj \r\n-", 3, "abc"},
+        {"YW\nJj\n\n\n\n", 3, "abc"},
+        {"YWJj--", 3, "abc"},
+        {" \n\n\n\n", 0, ""},
+        {"----", TCORE_ERR_BUFSIZE, ""},
+        {"YWJj*A==", TCORE_ERR_BASE64_CHAR, "abc"},
+        {"YW Jj*A==", TCORE_ERR_BASE64_CHAR, "abc"},
+    };
+    for (const auto& c : cases) {
+        int len = static_cast<int>(c.text.size());
+        int needed = tcore_base64_decode(nullptr, c.text.c_str(), len, 0);
+        for (int room : {needed, len / 4 * 3, len + 16}) {
+            if (room < 0) continue;
+            std::vector<unsigned char> out(static_cast<size_t>(room) + 1, 0xEE);
+            int result = tcore_base64_decode(out.data(), c.text.c_str(), len, room);
+            EXPECT_EQ(result, c.result) << c.text << " room " << room;
+            EXPECT_EQ(std::string(out.begin(), out.begin() + static_cast<long>(c.prefix.size())), c.prefix)
+                << c.text << " room " << room;
+            EXPECT_EQ(out[static_cast<size_t>(room)], 0xEE) << "written past the room: " << c.text;
+        }
     }
 }

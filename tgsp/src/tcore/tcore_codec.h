@@ -10,6 +10,19 @@ int tcore_bytesToHexString(const unsigned char* data, int len, char* out, int ou
 // The output is NUL-terminated only when the capacity exceeds its length.
 int tcore_base64_encode(char* out, const unsigned char* data, int len, int outCapacity);
 
+// One stretch of bytes among several that are encoded as one text.
+struct tcore_bytes {
+    const unsigned char* data;
+    int len;  // 0 or more
+};
+
+// The base64 text of the pieces one after the other, as tcore_base64_encode
+// gives it for their concatenation, without that concatenation ever being
+// made: a large content travels from the caller's buffer straight into the
+// text. Same results and buffer rules as tcore_base64_encode; a piece with
+// a negative length or null bytes, or no pieces at all, is TCORE_ERR_PARAM.
+int tcore_base64_encodePieces(char* out, const tcore_bytes* pieces, int count, int outCapacity);
+
 // Returns the number of meaningful bytes; with `out` null the buffer size
 // needed ((len / 4) * 3, padding included). Blanks and line breaks anywhere
 // are ignored, trailing "-" characters are dropped.
