@@ -14,6 +14,8 @@ bool SkfModule::load(const std::string& path)
     }
     SOFTSKF_FUNCTIONS(SOFTSKF_RESOLVE)
 #undef SOFTSKF_RESOLVE
+    softskf_callStats = reinterpret_cast<softskf_callStats_fn>(find_symbol("softskf_callStats"));
+    softskf_resetCallStats = reinterpret_cast<softskf_resetCallStats_fn>(find_symbol("softskf_resetCallStats"));
     return true;
 }
 
@@ -22,6 +24,8 @@ void SkfModule::unload()
 #define SOFTSKF_CLEAR(name) name = nullptr;
     SOFTSKF_FUNCTIONS(SOFTSKF_CLEAR)
 #undef SOFTSKF_CLEAR
+    softskf_callStats = nullptr;
+    softskf_resetCallStats = nullptr;
     if (library_) close_library();
     library_ = nullptr;
 }

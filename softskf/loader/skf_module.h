@@ -5,6 +5,7 @@
 #include <string>
 
 #include "skfapi.h"
+#include "softskf_stats.h"
 
 #define SOFTSKF_FUNCTIONS(X)                                                                                     \
     X(SKF_EnumDev) X(SKF_ConnectDev) X(SKF_DisConnectDev) X(SKF_GetDevInfo) X(SKF_ChangePIN) X(SKF_VerifyPIN)    \
@@ -32,6 +33,9 @@ public:
 #define SOFTSKF_POINTER(name) decltype(&::name) name = nullptr;
     SOFTSKF_FUNCTIONS(SOFTSKF_POINTER)
 #undef SOFTSKF_POINTER
+    // The soft token's call statistics; null for a module without them.
+    softskf_callStats_fn softskf_callStats = nullptr;
+    softskf_resetCallStats_fn softskf_resetCallStats = nullptr;
 
 private:
     void* open_library(const std::string& path);

@@ -9,6 +9,7 @@
 #include <new>
 #include <string>
 
+#include "call_stats.h"
 #include "crypto.h"
 #include "skfapi.h"
 #include "state.h"
@@ -80,10 +81,12 @@ private:
     std::optional<Fault> hostile_;
 };
 
-// Runs one export body under a Call; no exception leaves the module.
+// Runs one export body under a Call; no exception leaves the module. Every
+// call is counted and timed, whatever it returns.
 template <class Body>
 SKF_ULONG run_call(const char* function, Body&& body)
 {
+    CallTimer timer(function);
     try {
         Call call(function);
         if (call.load_result() != SAR_OK) return call.load_result();
