@@ -107,26 +107,34 @@ int checkValidity(PCCERT_CONTEXT cert)
     return 0;
 }
 
+// The SignedData goes into the caller's buffer as base64. The attached form
+// is encoded around the caller's data, which goes from its own buffer
+// straight into the text: a large signature never holds a second copy of
+// the data, only the text it is asked for.
 int encodeAndBase64(const unsigned char* data, int dataLen, bool detached, PCCERT_CONTEXT cert,
                     const unsigned char* signature, int sigLen, int digestKid, char* out, int outSize)
 {
+    const auto* certDer = cert->pbCertEncoded;
+    int certLen = static_cast<int>(cert->cbCertEncoded);
+    tasn1_p7pieces pieces{};
     unsigned char* der = nullptr;
-    int derLen = detached ? tasn1_p7sign_encode_detach(cert->pbCertEncoded, static_cast<int>(cert->cbCertEncoded),
-                                                       signature, sigLen, digestKid, &der)
-                          : tasn1_p7sign_encode_attach(data, dataLen, cert->pbCertEncoded,
-                                                       static_cast<int>(cert->cbCertEncoded), signature, sigLen,
-                                                       digestKid, &der);
+    int derLen = detached ? tasn1_p7sign_encode_detach(certDer, certLen, signature, sigLen, digestKid, &der)
+                          : tasn1_p7sign_encode_attachPieces(data, dataLen, certDer, certLen, signature, sigLen,
+                                                             digestKid, &pieces);
     if (derLen < 0) {
         TCORE_TRACE(TSRC_DSC_ACX, detached ? "tasn1_p7sign_encode_detach failed %d (%d)"
                                            : "tasn1_p7sign_encode_attach failed %d (%d)",
                     DSC_ACX_ERR_ENCODE, derLen);
         return DSC_ACX_ERR_ENCODE;
     }
+    const tcore_bytes parts[] = {{detached ? der : pieces.head, detached ? derLen : pieces.headLen},
+                                 {pieces.content, pieces.contentLen},
+                                 {pieces.tail, pieces.tailLen}};
     int result = 0;
     if (outSize < 0) {
         result = DSC_ACX_ERR_CERT_BUFFER;
     } else {
-        result = tcore_base64_encode(out, der, derLen, outSize);
+        result = tcore_base64_encodePieces(out, parts, 3, outSize);
         if (result < 0) {
             TCORE_TRACE(TSRC_DSC_ACX, "tcore_base64_encode failed %d", result);
             result = DSC_ACX_ERR_BASE64;
@@ -134,6 +142,7 @@ int encodeAndBase64(const unsigned char* data, int dataLen, bool detached, PCCER
             dsc_acx_logInfo("dsc_acx_p7sign sign data (%d):\n%.*s", result, result, out);
         }
     }
+    tasn1_p7pieces_free(&pieces);
     tcore_free(der);
     return result;
 }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -152,6 +153,78 @@ TEST(Pkcs7Test, LongContentUsesLongLengths)
     std::string p7;
     ASSERT_GT(attach(content, fixture("certs/rsa_sign.der"), kSignature, TASN1_KID_SHA1, &p7), 0);
     EXPECT_NE(hexOf(p7).find("06092A864886F70D010701A081CB0481C8" + hexOf(content)), std::string::npos);
+}
+
+// The pieces form is what large signatures are built from; joined, the
+// pieces must be the whole encoding, byte for byte, at every content length
+// where one of the enclosing lengths changes its number of octets.
+TEST(Pkcs7Test, PiecesJoinToTheWholeEncoding)
+{
+    std::vector<int> lengths;
+    for (int n = 1; n <= 600; ++n) lengths.push_back(n);
+    for (int n = 65536 - 1100; n <= 65536 + 4; ++n) lengths.push_back(n);
+    for (int n : {(1 << 24) - 4, 1 << 24, (1 << 24) + 1}) lengths.push_back(n);
+    struct Signer {
+        const char* cert;
+        std::string sig;
+    };
+    const Signer signers[] = {{"certs/rsa_sign.der", kSignature}, {"certs/sm2_sign.der", std::string(71, '\x30')}};
+    std::string content(static_cast<size_t>(lengths.back()), 'x');
+    for (size_t i = 0; i < content.size(); ++i) content[i] = static_cast<char>(i * 7);
+    for (const auto& s : signers) {
+        const std::string cert = fixture(s.cert);
+        for (int n : lengths) {
+            unsigned char* whole = nullptr;
+            int wholeLen = tasn1_p7sign_encode_attach(bytesOf(content), n, bytesOf(cert), lengthOf(cert),
+                                                      bytesOf(s.sig), lengthOf(s.sig), TASN1_KID_SHA1, &whole);
+            ASSERT_GT(wholeLen, 0) << s.cert << " " << n;
+            tasn1_p7pieces pieces{};
+            int total = tasn1_p7sign_encode_attachPieces(bytesOf(content), n, bytesOf(cert), lengthOf(cert),
+                                                         bytesOf(s.sig), lengthOf(s.sig), TASN1_KID_SHA1, &pieces);
+            ASSERT_EQ(total, wholeLen) << s.cert << " " << n;
+            ASSERT_EQ(pieces.content, bytesOf(content)) << "the content is used in place";
+            ASSERT_EQ(pieces.headLen + pieces.contentLen + pieces.tailLen, total);
+            ASSERT_EQ(std::memcmp(pieces.head, whole, static_cast<size_t>(pieces.headLen)), 0) << s.cert << " " << n;
+            ASSERT_EQ(std::memcmp(whole + pieces.headLen, content.data(), static_cast<size_t>(n)), 0);
+            ASSERT_EQ(std::memcmp(pieces.tail, whole + pieces.headLen + n, static_cast<size_t>(pieces.tailLen)), 0)
+                << s.cert << " " << n;
+            tasn1_p7pieces_free(&pieces);
+            EXPECT_EQ(pieces.head, nullptr);
+            tcore_free(whole);
+        }
+    }
+}
+
+TEST(Pkcs7Test, PiecesRefuseWhatTheWholeEncodingRefuses)
+{
+    const std::string rsa = fixture("certs/rsa_sign.der");
+    const tasn1_p7pieces untouched{reinterpret_cast<unsigned char*>(1), 1, nullptr, 0, nullptr, 0};
+    struct Case {
+        std::string content, cert;
+        int result;
+    };
+    const Case cases[] = {
+        {"", rsa, TCORE_ERR_PARAM},
+        {kContent, "", TCORE_ERR_PARAM},
+        {kContent, rsa.substr(0, 20), -1},  // any failure code of the certificate
+    };
+    for (const auto& c : cases) {
+        tasn1_p7pieces pieces = untouched;
+        unsigned char* whole = nullptr;
+        int expected = c.result == -1 ? tasn1_p7sign_encode_attach(bytesOf(c.content), lengthOf(c.content),
+                                                                   bytesOf(c.cert), lengthOf(c.cert), bytesOf(kSignature),
+                                                                   lengthOf(kSignature), TASN1_KID_SHA1, &whole)
+                                      : c.result;
+        ASSERT_LT(expected, 0);
+        EXPECT_EQ(tasn1_p7sign_encode_attachPieces(bytesOf(c.content), lengthOf(c.content), bytesOf(c.cert),
+                                                   lengthOf(c.cert), bytesOf(kSignature), lengthOf(kSignature),
+                                                   TASN1_KID_SHA1, &pieces),
+                  expected);
+        EXPECT_EQ(pieces.head, untouched.head);
+    }
+    EXPECT_EQ(tasn1_p7sign_encode_attachPieces(bytesOf(kContent), lengthOf(kContent), bytesOf(rsa), lengthOf(rsa),
+                                               bytesOf(kSignature), lengthOf(kSignature), TASN1_KID_SHA1, nullptr),
+              TCORE_ERR_PARAM);
 }
 
 TEST(Pkcs7Test, FailuresLeaveTheOutputAloneAndAreTraced)

@@ -1,5 +1,8 @@
 #include "tasn1_pkcs7.h"
 
+#include <cstdint>
+#include <cstring>
+
 #include "tasn1_cert.h"
 #include "tasn1_errors.h"
 #include "tasn1_walk.h"
@@ -60,6 +63,28 @@ tasn1_item* issuerAndSnOrTrace(const unsigned char* cert, int certLen)
     return item;
 }
 
+// [0] IMPLICIT SET OF Certificate holding the one certificate: the SET's
+// 0x31 becomes A0. A new item.
+tasn1_item* certificatesOf(const unsigned char* der, int derLen)
+{
+    tasn1_seq* certs = tasn1_seq_new(1);
+    tasn1_item certItem = encoded(der, derLen);
+    tasn1_seq_add(certs, &certItem);
+    tasn1_item* certsItem = finish(certs);
+    if (certsItem != nullptr) {
+        certsItem->tagMode = TASN1_TAG_IMPLICIT;
+        certsItem->ctxTag = 0;
+    }
+    return certsItem;
+}
+
+// The one SignerInfo, re-tagged as the SET that holds it.
+void asSignerInfos(tasn1_item* signerInfo)
+{
+    signerInfo->isEncoded = 0;
+    signerInfo->tag = TASN1_SET;
+}
+
 // SignedData wrapped in the outer ContentInfo, as a new item.
 tasn1_item* contentInfoOf(const tasn1_item* digest, const tasn1_item* content, const unsigned char* der, int derLen,
                           tasn1_item* signerInfo)
@@ -75,18 +100,9 @@ tasn1_item* contentInfoOf(const tasn1_item* digest, const tasn1_item* content, c
     tasn1_item* innerItem = finish(inner);
     tasn1_seq_add(signedData, innerItem);
 
-    // [0] IMPLICIT SET OF Certificate: the SET's 0x31 becomes A0.
-    tasn1_seq* certs = tasn1_seq_new(1);
-    tasn1_item certItem = encoded(der, derLen);
-    tasn1_seq_add(certs, &certItem);
-    tasn1_item* certsItem = finish(certs);
-    certsItem->tagMode = TASN1_TAG_IMPLICIT;
-    certsItem->ctxTag = 0;
+    tasn1_item* certsItem = certificatesOf(der, derLen);
     tasn1_seq_add(signedData, certsItem);
-
-    // A SET holding the one SignerInfo.
-    signerInfo->isEncoded = 0;
-    signerInfo->tag = TASN1_SET;
+    asSignerInfos(signerInfo);
     tasn1_seq_add(signedData, signerInfo);
 
     tasn1_item* signedItem = finish(signedData);
@@ -102,6 +118,76 @@ tasn1_item* contentInfoOf(const tasn1_item* digest, const tasn1_item* content, c
     tasn1_item_free(certsItem);
     tasn1_item_free(innerItem);
     return result;
+}
+
+// What both forms of the encoder sign with: the certificate's DER, the
+// digest template and the finished SignerInfo.
+struct Signer {
+    const unsigned char* der = nullptr;
+    int derLen = 0;
+    unsigned char* owned = nullptr;  // the DER when the certificate came as text
+    const tasn1_item* digest = nullptr;
+    tasn1_item* signerInfo = nullptr;
+};
+
+void releaseSigner(Signer* signer)
+{
+    tasn1_item_free(signer->signerInfo);
+    tcore_free(signer->owned);
+    *signer = Signer{};
+}
+
+// 0, or a negative code with nothing held.
+int prepareSigner(const unsigned char* cert, int certLen, const unsigned char* sig, int sigLen, int digestKid,
+                  Signer* signer)
+{
+    int derLen = tasn1_cert_asDer(cert, certLen, &signer->der, &signer->owned);
+    if (derLen < 0) return derLen;
+    signer->derLen = derLen;
+
+    // Issuer and serial number are taken by position; building them first
+    // refuses a certificate without the version field for what it is,
+    // before its key is looked for at a position it does not have either.
+    int result = 0;
+    tasn1_item* issuerAndSn = issuerAndSnOrTrace(signer->der, derLen);
+    int keyAlg = issuerAndSn != nullptr ? tasn1_cert_getKeyAlg(signer->der, derLen) : 0;
+    if (issuerAndSn == nullptr) {
+        result = TASN1_ERR_TEMPLATE;
+    } else if (keyAlg < 0) {
+        result = keyAlg;
+    } else {
+        bool sm2 = keyAlg == TASN1_KID_SM2;
+        int digestId = sm2 ? TASN1_KID_SM3 : digestKid;
+        signer->digest = templateOf(digestId);
+        if (signer->digest != nullptr)
+            signer->signerInfo =
+                signerInfoFrom(issuerAndSn, sig, sigLen, digestId, sm2 ? TASN1_KID_SM2_SIGN : TASN1_KID_RSA);
+        if (signer->digest != nullptr && signer->signerInfo == nullptr)
+            TCORE_TRACE(TSRC_TASN1_PKCS7, "tasn1_pkcs7_signerInfo_new failed %d", TASN1_ERR_TEMPLATE);
+        result = signer->signerInfo != nullptr ? 0 : TASN1_ERR_TEMPLATE;
+    }
+    tasn1_item_free(issuerAndSn);
+    if (result < 0) releaseSigner(signer);
+    return result;
+}
+
+// Sizes of an element around `contentLen` bytes, refused past 32 bits.
+int64_t elementSize(int64_t contentLen)
+{
+    if (contentLen > INT32_MAX) return -1;
+    return 1 + tasn1_len_encode(nullptr, 0, static_cast<int>(contentLen)) + contentLen;
+}
+
+unsigned char* putHeader(unsigned char* p, unsigned char identifier, int64_t contentLen)
+{
+    *p++ = identifier;
+    return p + tasn1_len_encode(p, 5, static_cast<int>(contentLen));
+}
+
+unsigned char* putBytes(unsigned char* p, const unsigned char* bytes, size_t len)
+{
+    std::memcpy(p, bytes, len);
+    return p + len;
 }
 
 }  // namespace
@@ -124,50 +210,94 @@ int tasn1_p7sign_encode(int attached, const unsigned char* content, int contentL
 {
     if (cert == nullptr || certLen <= 0 || sig == nullptr || sigLen <= 0 || out == nullptr) return TCORE_ERR_PARAM;
     if (attached && (content == nullptr || contentLen <= 0)) return TCORE_ERR_PARAM;
-    const unsigned char* der = nullptr;
-    unsigned char* owned = nullptr;
-    int derLen = tasn1_cert_asDer(cert, certLen, &der, &owned);
-    if (derLen < 0) return derLen;
+    Signer signer;
+    int result = prepareSigner(cert, certLen, sig, sigLen, digestKid, &signer);
+    if (result < 0) return result;
 
-    // Issuer and serial number are taken by position; building them first
-    // refuses a certificate without the version field for what it is,
-    // before its key is looked for at a position it does not have either.
-    int result = 0;
-    tasn1_item* issuerAndSn = issuerAndSnOrTrace(der, derLen);
-    tasn1_item* signerInfo = nullptr;
-    tasn1_item* contentInfo = nullptr;
-    const tasn1_item* digest = nullptr;
-    int keyAlg = issuerAndSn != nullptr ? tasn1_cert_getKeyAlg(der, derLen) : 0;
-    if (issuerAndSn == nullptr) {
-        result = TASN1_ERR_TEMPLATE;
-    } else if (keyAlg < 0) {
-        result = keyAlg;
-    } else {
-        bool sm2 = keyAlg == TASN1_KID_SM2;
-        int digestId = sm2 ? TASN1_KID_SM3 : digestKid;
-        digest = templateOf(digestId);
-        if (digest != nullptr)
-            signerInfo = signerInfoFrom(issuerAndSn, sig, sigLen, digestId, sm2 ? TASN1_KID_SM2_SIGN : TASN1_KID_RSA);
-        if (digest != nullptr && signerInfo == nullptr)
-            TCORE_TRACE(TSRC_TASN1_PKCS7, "tasn1_pkcs7_signerInfo_new failed %d", TASN1_ERR_TEMPLATE);
-        result = TASN1_ERR_TEMPLATE;
-    }
-    if (signerInfo != nullptr) {
-        // [0] EXPLICIT OCTET STRING; empty in the detached form.
-        tasn1_item contentItem{attached ? content : nullptr, attached ? contentLen : 0, 0, TASN1_TAG_EXPLICIT, 0,
-                               TASN1_OCTET_STRING};
-        contentInfo = contentInfoOf(digest, &contentItem, der, derLen, signerInfo);
-    }
+    // [0] EXPLICIT OCTET STRING; empty in the detached form.
+    tasn1_item contentItem{attached ? content : nullptr, attached ? contentLen : 0, 0, TASN1_TAG_EXPLICIT, 0,
+                           TASN1_OCTET_STRING};
+    tasn1_item* contentInfo = contentInfoOf(signer.digest, &contentItem, signer.der, signer.derLen, signer.signerInfo);
+    result = TASN1_ERR_TEMPLATE;
     if (contentInfo != nullptr) {
         // The encoding already has its exact size; it is handed over as is.
         *out = const_cast<unsigned char*>(contentInfo->data);
         result = contentInfo->len;
         tcore_free(contentInfo);
     }
-    tasn1_item_free(signerInfo);
-    tasn1_item_free(issuerAndSn);
-    tcore_free(owned);
+    releaseSigner(&signer);
     return result;
+}
+
+int tasn1_p7sign_encode_attachPieces(const unsigned char* content, int contentLen, const unsigned char* cert,
+                                     int certLen, const unsigned char* sig, int sigLen, int digestKid,
+                                     tasn1_p7pieces* out)
+{
+    if (content == nullptr || contentLen <= 0 || cert == nullptr || certLen <= 0 || sig == nullptr || sigLen <= 0 ||
+        out == nullptr)
+        return TCORE_ERR_PARAM;
+    Signer signer;
+    int result = prepareSigner(cert, certLen, sig, sigLen, digestKid, &signer);
+    if (result < 0) return result;
+
+    // After the content: the certificates and the SignerInfos, as in the
+    // whole encoding.
+    tasn1_item* certsItem = certificatesOf(signer.der, signer.derLen);
+    asSignerInfos(signer.signerInfo);
+    int certsSize = tasn1_item_size(certsItem);
+    int signersSize = tasn1_item_size(signer.signerInfo);
+    tasn1_item digestAlgorithms{signer.digest->data, signer.digest->len, 0, TASN1_TAG_PLAIN, 0, TASN1_SET};
+    int digestsSize = tasn1_item_size(&digestAlgorithms);
+
+    // Before it: the headers of every element that encloses the content,
+    // from the inside out for their lengths, written from the outside in.
+    int64_t octets = elementSize(contentLen);
+    int64_t explicitContent = octets < 0 ? -1 : elementSize(octets);
+    int64_t innerBody = explicitContent < 0 ? -1 : static_cast<int64_t>(sizeof kOidData) + explicitContent;
+    int64_t inner = innerBody < 0 ? -1 : elementSize(innerBody);
+    int64_t signedBody = inner < 0 ? -1 : static_cast<int64_t>(sizeof kVersion1) + digestsSize + inner + certsSize + signersSize;
+    int64_t signedData = signedBody < 0 ? -1 : elementSize(signedBody);
+    int64_t explicitSigned = signedData < 0 ? -1 : elementSize(signedData);
+    int64_t outerBody = explicitSigned < 0 ? -1 : static_cast<int64_t>(sizeof kOidSignedData) + explicitSigned;
+    int64_t total = outerBody < 0 ? -1 : elementSize(outerBody);
+
+    if (certsItem == nullptr || certsSize < 0 || signersSize < 0 || digestsSize < 0) {
+        result = TASN1_ERR_TEMPLATE;
+    } else if (total < 0) {
+        result = TCORE_ERR_PARAM;  // more than a 32-bit length can say
+    } else {
+        int tailLen = certsSize + signersSize;
+        auto* tail = static_cast<unsigned char*>(tcore_zalloc(static_cast<size_t>(tailLen)));
+        tasn1_item_encode(certsItem, tail, tailLen);
+        tasn1_item_encode(signer.signerInfo, tail + certsSize, tailLen - certsSize);
+
+        int headLen = static_cast<int>(total - contentLen - tailLen);
+        auto* head = static_cast<unsigned char*>(tcore_zalloc(static_cast<size_t>(headLen)));
+        unsigned char* p = putHeader(head, TASN1_SEQUENCE, outerBody);
+        p = putBytes(p, kOidSignedData, sizeof kOidSignedData);
+        p = putHeader(p, TASN1_CONTEXT, signedData);
+        p = putHeader(p, TASN1_SEQUENCE, signedBody);
+        p = putBytes(p, kVersion1, sizeof kVersion1);
+        p += tasn1_item_encode(&digestAlgorithms, p, digestsSize);
+        p = putHeader(p, TASN1_SEQUENCE, innerBody);
+        p = putBytes(p, kOidData, sizeof kOidData);
+        p = putHeader(p, TASN1_CONTEXT, octets);
+        putHeader(p, TASN1_OCTET_STRING, contentLen);
+
+        *out = tasn1_p7pieces{head, headLen, content, contentLen, tail, tailLen};
+        result = static_cast<int>(total);
+    }
+    tasn1_item_free(certsItem);
+    releaseSigner(&signer);
+    return result;
+}
+
+void tasn1_p7pieces_free(tasn1_p7pieces* pieces)
+{
+    if (pieces == nullptr) return;
+    tcore_free(pieces->head);
+    tcore_free(pieces->tail);
+    *pieces = tasn1_p7pieces{};
 }
 
 tasn1_item* tasn1_pkcs7_signerInfo_new(const unsigned char* sig, int sigLen, int digestKid, int sigAlgKid,

@@ -19,6 +19,26 @@ int tasn1_p7sign_encode_detach(const unsigned char* cert, int certLen, const uns
 int tasn1_p7sign_encode(int attached, const unsigned char* content, int contentLen, const unsigned char* cert,
                         int certLen, const unsigned char* sig, int sigLen, int digestKid, unsigned char** out);
 
+// The attached SignedData in three pieces whose concatenation is the
+// encoding tasn1_p7sign_encode_attach makes: everything before the content
+// octets, the content itself (the caller's bytes, never copied) and
+// everything after them. Large contents are thus written out once, straight
+// from the caller's buffer. Returns the total DER length; head and tail are
+// new buffers released with tasn1_p7pieces_free. On failure nothing is
+// allocated and `out` is left as it was.
+struct tasn1_p7pieces {
+    unsigned char* head;
+    int headLen;
+    const unsigned char* content;
+    int contentLen;
+    unsigned char* tail;
+    int tailLen;
+};
+int tasn1_p7sign_encode_attachPieces(const unsigned char* content, int contentLen, const unsigned char* cert,
+                                     int certLen, const unsigned char* sig, int sigLen, int digestKid,
+                                     tasn1_p7pieces* out);
+void tasn1_p7pieces_free(tasn1_p7pieces* pieces);
+
 // A new pre-encoded SignerInfo, or null. `cert` is DER.
 tasn1_item* tasn1_pkcs7_signerInfo_new(const unsigned char* sig, int sigLen, int digestKid, int sigAlgKid,
                                        const unsigned char* cert, int certLen);
