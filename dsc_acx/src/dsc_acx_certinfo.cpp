@@ -107,7 +107,9 @@ int dsc_acx_certinfo_build(const dsc_acx_cert* cert, dsc_acx_certinfo* info)
         info->cert = CertDuplicateCertificateContext(static_cast<const twcyt_cert*>(cert->handle));
     } else if (dsc_acx_isKind(cert->kind, DSC_ACX_KIND_SKF)) {
         auto* token = static_cast<tutil_skf_cert*>(cert->handle);
-        info->cert = token != nullptr ? twcyt_cert_load(token->certificate, token->certificateLen) : nullptr;
+        if (token == nullptr) info->cert = nullptr;
+        else if (cert->tokenCert != nullptr) info->cert = CertDuplicateCertificateContext(cert->tokenCert);
+        else info->cert = twcyt_cert_load(token->certificate, token->certificateLen);
         if (info->cert == nullptr) {
             TCORE_TRACE(TSRC_DSC_ACX, "parse certdata from SKF failed");
             return DSC_ACX_ERR_TOKEN_CERT;

@@ -29,10 +29,11 @@ void freeCert(void* item)
         else if (dsc_acx_isKind(c->kind, DSC_ACX_KIND_SKF))
             tutil_skf_cert_release(c->handle);
     }
+    twcyt_cert_free(c->tokenCert);
     tcore_free(c);
 }
 
-void append(tcore_list** list, const char* kind, const char* providerPath, const char* keyAlg, void* handle)
+dsc_acx_cert* append(tcore_list** list, const char* kind, const char* providerPath, const char* keyAlg, void* handle)
 {
     auto* c = static_cast<dsc_acx_cert*>(tcore_zalloc(sizeof(dsc_acx_cert)));
     std::strncpy(c->kind, kind, sizeof c->kind - 1);
@@ -41,6 +42,7 @@ void append(tcore_list** list, const char* kind, const char* providerPath, const
     c->handle = handle;
     if (*list == nullptr) *list = tcore_list_new(freeCert);
     tcore_list_append(*list, c);
+    return c;
 }
 
 const char* keyAlgOfContainer(unsigned int containerType)
@@ -58,33 +60,29 @@ int appendTokenCerts(tcore_list* found, const char* providerPath, bool keepRsa, 
         auto* cert = static_cast<tutil_skf_cert*>(found->items[i]);
         if (!keepRsa && cert->containerType == TUTIL_SKF_CONTAINER_RSA) continue;
         ++cert->refCount;
-        append(list, DSC_ACX_KIND_SKF, providerPath, keyAlgOfContainer(cert->containerType), cert);
+        dsc_acx_cert* record = append(list, DSC_ACX_KIND_SKF, providerPath, keyAlgOfContainer(cert->containerType), cert);
+        record->tokenCert = twcyt_cert_load(cert->certificate, cert->certificateLen);
         ++appended;
     }
     tcore_list_free(found);
     return appended;
 }
 
-// A context for the record's certificate, owned by the caller; null when the
-// bytes do not make one.
+// The record's certificate, held by the record; null when the bytes do not
+// make one.
 const twcyt_cert* contextOf(const dsc_acx_cert* c)
 {
     if (c->handle == nullptr) return nullptr;
-    if (dsc_acx_isKind(c->kind, DSC_ACX_KIND_CSP))
-        return CertDuplicateCertificateContext(static_cast<const twcyt_cert*>(c->handle));
-    auto* token = static_cast<const tutil_skf_cert*>(c->handle);
-    return twcyt_cert_load(token->certificate, token->certificateLen);
+    if (dsc_acx_isKind(c->kind, DSC_ACX_KIND_CSP)) return static_cast<const twcyt_cert*>(c->handle);
+    return c->tokenCert;
 }
 
 bool sameCertificate(void* earlier, void* later)
 {
     const twcyt_cert* a = contextOf(static_cast<const dsc_acx_cert*>(earlier));
     const twcyt_cert* b = contextOf(static_cast<const dsc_acx_cert*>(later));
-    bool same = a != nullptr && b != nullptr &&
-                CertCompareCertificate(X509_ASN_ENCODING | PKCS_7_ASN_ENCODING, a->pCertInfo, b->pCertInfo);
-    twcyt_cert_free(a);
-    twcyt_cert_free(b);
-    return same;
+    return a != nullptr && b != nullptr &&
+           CertCompareCertificate(X509_ASN_ENCODING | PKCS_7_ASN_ENCODING, a->pCertInfo, b->pCertInfo);
 }
 
 int finish(tcore_list** list)

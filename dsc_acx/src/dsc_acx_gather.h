@@ -6,6 +6,7 @@
 
 #include "dsc_acx_kind.h"
 #include "tcore_list.h"
+#include "twcyt_cert.h"
 
 #define DSC_ACX_STORE_NAMES "MY:ZYPORA"
 // Only SM2 certificates (and those of an unknown key type) are gathered,
@@ -17,6 +18,11 @@ struct dsc_acx_cert {
     char providerPath[256];  // the SKF library; empty for "CSP"
     char keyAlg[16];         // "RSA", "SM2" or empty
     void* handle;            // "CSP": an owned certificate context; "SKF": a tutil_skf_cert reference
+    // "SKF": the token's certificate decoded once when gathered, owned; null
+    // when its bytes make no certificate. The duplicate check compares every
+    // pair of records and the candidates are built from the same records, so
+    // decoding for each of those uses would multiply the work.
+    const twcyt_cert* tokenCert;
 };
 
 int dsc_acx_getAllSignCerts(tcore_list** list);
