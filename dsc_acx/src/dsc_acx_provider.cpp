@@ -61,6 +61,11 @@ int dsc_acx_visitSkfProviders(char paths[][DSC_ACX_SLOT], int (*visit)(const cha
 {
     int count = dsc_acx_getSkfProviders(paths);
     for (int i = 0; i < count; ++i) {
+        // A library registered under several provider names holds the same
+        // tokens: walking it again would only find them again.
+        bool seen = false;
+        for (int j = 0; j < i && !seen; ++j) seen = std::strcmp(paths[j], paths[i]) == 0;
+        if (seen) continue;
         int rc = visit(paths[i], context);
         if (rc < 0) TCORE_TRACE(TSRC_DSC_ACX, "find SKF certs with %s failed %d, find continue", paths[i], rc);
     }

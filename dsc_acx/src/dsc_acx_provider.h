@@ -22,9 +22,9 @@ int dsc_acx_getSkfProviderByWow(const char* name, char* path);
 // The library paths of the providers that have one, up to 16, in order.
 int dsc_acx_getSkfProviders(char paths[][DSC_ACX_SLOT]);
 
-// Reads the library paths into `paths` and hands each to `visit`; a
-// negative answer is traced ("find continue") and the walk goes on. Returns
-// the number of paths.
+// Reads the library paths into `paths` and hands each distinct path to
+// `visit` once; a negative answer is traced ("find continue") and the walk
+// goes on. Returns the number of paths, repeated ones included.
 int dsc_acx_visitSkfProviders(char paths[][DSC_ACX_SLOT], int (*visit)(const char* path, void* context),
                               void* context);
 
