@@ -42,16 +42,24 @@ void moveInto(dsc_acx_certinfo* slot, dsc_acx_certinfo* work)
 }
 
 // Builds records from the list and keeps those `matches` accepts, up to the
-// size of the array.
+// size of the array. A record whose certificate is at hand is matched before
+// the rest of its candidate (names, base64, validity) is built: most records
+// of a search do not match.
 template <typename Matches>
 int collect(dsc_acx_certArray* array, const tcore_list* list, Matches matches)
 {
+    auto accepted = [&](const twcyt_cert* cert) {
+        char dn[256] = {0};
+        return twcyt_cert_getDn(cert, dn, sizeof dn) >= 0 && matches(cert, dn);
+    };
     auto* work = static_cast<dsc_acx_certinfo*>(tcore_zalloc(sizeof(dsc_acx_certinfo)));
     int found = 0;
     for (int i = 0; i < list->count && found < DSC_ACX_CERT_ARRAY; ++i) {
-        if (dsc_acx_certinfo_build(static_cast<const dsc_acx_cert*>(list->items[i]), work) < 0) continue;
-        char dn[256] = {0};
-        if (twcyt_cert_getDn(work->cert, dn, sizeof dn) >= 0 && matches(work, dn)) {
+        auto* record = static_cast<const dsc_acx_cert*>(list->items[i]);
+        const twcyt_cert* early = dsc_acx_cert_context(record);
+        if (early != nullptr && !accepted(early)) continue;
+        if (dsc_acx_certinfo_build(record, work) < 0) continue;
+        if (early != nullptr || accepted(work->cert)) {
             moveInto(&array->slots[found++], work);
         } else {
             dsc_acx_certinfo_release(work);
@@ -107,8 +115,9 @@ int dsc_acx_certinfo_build(const dsc_acx_cert* cert, dsc_acx_certinfo* info)
         info->cert = CertDuplicateCertificateContext(static_cast<const twcyt_cert*>(cert->handle));
     } else if (dsc_acx_isKind(cert->kind, DSC_ACX_KIND_SKF)) {
         auto* token = static_cast<tutil_skf_cert*>(cert->handle);
+        const twcyt_cert* decoded = dsc_acx_cert_context(cert);
         if (token == nullptr) info->cert = nullptr;
-        else if (cert->tokenCert != nullptr) info->cert = CertDuplicateCertificateContext(cert->tokenCert);
+        else if (decoded != nullptr) info->cert = CertDuplicateCertificateContext(decoded);
         else info->cert = twcyt_cert_load(token->certificate, token->certificateLen);
         if (info->cert == nullptr) {
             TCORE_TRACE(TSRC_DSC_ACX, "parse certdata from SKF failed");
@@ -173,7 +182,7 @@ int dsc_acx_findCertByDn(dsc_acx_certArray* array, const tcore_list* list, const
     if (array == nullptr || list == nullptr || list->count <= 0 || dn == nullptr || dn[0] == 0)
         return DSC_ACX_ERR_ARG;
     return collect(array, list,
-                   [&](const dsc_acx_certinfo*, const char* subject) { return twcyt_dn_compareUtf8(subject, dn) == 0; });
+                   [&](const twcyt_cert*, const char* subject) { return twcyt_dn_compareUtf8(subject, dn) == 0; });
 }
 
 int dsc_acx_findCertByRdn(const char* fields, const tcore_list* list, const char* values, dsc_acx_certArray* array)
@@ -190,9 +199,9 @@ int dsc_acx_findCertByRdn(const char* fields, const tcore_list* list, const char
     int count = tcore_strlist_count(fieldList);
     int result = DSC_ACX_ERR_FIELD_COUNT;
     if (count == tcore_strlist_count(valueList)) {
-        result = collect(array, list, [&](const dsc_acx_certinfo* work, const char*) {
+        result = collect(array, list, [&](const twcyt_cert* cert, const char*) {
             for (int j = 0; j < count; ++j)
-                if (twcyt_cert_hasRdnValue(tcore_strlist_get(fieldList, j), work->cert,
+                if (twcyt_cert_hasRdnValue(tcore_strlist_get(fieldList, j), cert,
                                            tcore_strlist_get(valueList, j)) != 1)
                     return false;
             return true;

@@ -68,19 +68,10 @@ int appendTokenCerts(tcore_list* found, const char* providerPath, bool keepRsa, 
     return appended;
 }
 
-// The record's certificate, held by the record; null when the bytes do not
-// make one.
-const twcyt_cert* contextOf(const dsc_acx_cert* c)
-{
-    if (c->handle == nullptr) return nullptr;
-    if (dsc_acx_isKind(c->kind, DSC_ACX_KIND_CSP)) return static_cast<const twcyt_cert*>(c->handle);
-    return c->tokenCert;
-}
-
 bool sameCertificate(void* earlier, void* later)
 {
-    const twcyt_cert* a = contextOf(static_cast<const dsc_acx_cert*>(earlier));
-    const twcyt_cert* b = contextOf(static_cast<const dsc_acx_cert*>(later));
+    const twcyt_cert* a = dsc_acx_cert_context(static_cast<const dsc_acx_cert*>(earlier));
+    const twcyt_cert* b = dsc_acx_cert_context(static_cast<const dsc_acx_cert*>(later));
     return a != nullptr && b != nullptr &&
            CertCompareCertificate(X509_ASN_ENCODING | PKCS_7_ASN_ENCODING, a->pCertInfo, b->pCertInfo);
 }
@@ -92,6 +83,13 @@ int finish(tcore_list** list)
 }
 
 }  // namespace
+
+const twcyt_cert* dsc_acx_cert_context(const dsc_acx_cert* c)
+{
+    if (c == nullptr || c->handle == nullptr) return nullptr;
+    if (dsc_acx_isKind(c->kind, DSC_ACX_KIND_CSP)) return static_cast<const twcyt_cert*>(c->handle);
+    return c->tokenCert;
+}
 
 int dsc_acx_getSKFSignCert(const char* providerPath, tcore_list** list)
 {
