@@ -60,22 +60,6 @@ void check(bool ok, const char* what)
     if (!ok) throw std::runtime_error(what);
 }
 
-std::string hex32(const EVP_PKEY* key, const char* param)
-{
-    BIGNUM* raw = nullptr;
-    check(EVP_PKEY_get_bn_param(key, param, &raw) == 1, "EVP_PKEY_get_bn_param");
-    Bn bn(raw);
-    unsigned char bytes[32];
-    check(BN_bn2binpad(bn.get(), bytes, sizeof bytes) == 32, "BN_bn2binpad");
-    static const char digits[] = "0123456789abcdef";
-    std::string out;
-    for (unsigned char b : bytes) {
-        out.push_back(digits[b >> 4]);
-        out.push_back(digits[b & 15]);
-    }
-    return out;
-}
-
 std::string hexOf(const std::string& bytes)
 {
     static const char digits[] = "0123456789abcdef";
@@ -85,6 +69,17 @@ std::string hexOf(const std::string& bytes)
         out.push_back(digits[b & 15]);
     }
     return out;
+}
+
+// A key parameter as the token's state holds it: 32 bytes, hex.
+std::string hex32(const EVP_PKEY* key, const char* param)
+{
+    BIGNUM* raw = nullptr;
+    check(EVP_PKEY_get_bn_param(key, param, &raw) == 1, "EVP_PKEY_get_bn_param");
+    Bn bn(raw);
+    std::string bytes(32, '\0');
+    check(BN_bn2binpad(bn.get(), reinterpret_cast<unsigned char*>(bytes.data()), 32) == 32, "BN_bn2binpad");
+    return hexOf(bytes);
 }
 
 // A self-signed SM2 signing certificate: subject C=CN, O=dsc bench, OU=`unit`, CN=`cn`.

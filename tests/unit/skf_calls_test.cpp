@@ -53,26 +53,24 @@ Counts walkBySerial(int libraries, int devices, int containersOfTheMatch)
             {"SKF_ExportCertificate", c}, {"SKF_CloseContainer", c}};
 }
 
-// Two devices of one application with two containers each. Only the first
-// device of "first" holds Zhang San's certificate; Li Si's appears several
-// times (kept once) and Wang Wu's RSA certificate is walked but not gathered.
-std::string firstVendor()
+// Vendor `n`: devices "devA" and "devB" (serials SN-<n>A, SN-<n>B), each
+// with one application holding two containers of the given key fixtures.
+std::string vendorState(int n, const std::string& a1, const std::string& a2, const std::string& b1,
+                        const std::string& b2)
 {
+    std::string id = std::to_string(n);
     return tokenState(
-        {tokenDevice("devA", "Key 1A", "SN-1A",
-                     {tokenApplication("app", "111111", {tokenContainer("c1", "sm2_zhang"), tokenContainer("c2", "sm2_li")})}),
-         tokenDevice("devB", "Key 1B", "SN-1B",
-                     {tokenApplication("app", "111111", {tokenContainer("c1", "sm2_li"), tokenContainer("c2", "rsa_wang")})})});
+        {tokenDevice("devA", "Key " + id + "A", "SN-" + id + "A",
+                     {tokenApplication("app", "111111", {tokenContainer("c1", a1), tokenContainer("c2", a2)})}),
+         tokenDevice("devB", "Key " + id + "B", "SN-" + id + "B",
+                     {tokenApplication("app", "111111", {tokenContainer("c1", b1), tokenContainer("c2", b2)})})});
 }
 
-std::string secondVendor()
-{
-    return tokenState(
-        {tokenDevice("devA", "Key 2A", "SN-2A",
-                     {tokenApplication("app", "111111", {tokenContainer("c1", "rsa_wang"), tokenContainer("c2", "sm2_li")})}),
-         tokenDevice("devB", "Key 2B", "SN-2B",
-                     {tokenApplication("app", "111111", {tokenContainer("c1", "sm2_li"), tokenContainer("c2", "sm2_li")})})});
-}
+// Only the first device of the first vendor holds Zhang San's certificate;
+// Li Si's appears several times (kept once) and Wang Wu's RSA certificate is
+// walked but not gathered. SN-2B holds Li Si's twice: one candidate.
+std::string firstVendor() { return vendorState(1, "sm2_zhang", "sm2_li", "sm2_li", "rsa_wang"); }
+std::string secondVendor() { return vendorState(2, "rsa_wang", "sm2_li", "sm2_li", "sm2_li"); }
 
 std::string zhangDn()
 {
