@@ -160,22 +160,28 @@ int cmd_sign(const DscLibrary& lib, const ParsedArgs& a)
     bool detached = a.has("--detached");
     char* result = lib.Sgn_Sign(data.data(), static_cast<int>(data.size()), detached ? 2 : 1, a.value("--pin"));
     if (!result) return file_error("sign", "the library returned no result");
-    std::string text = result;
-    lib.Sgn_Free(result);
-    if (!text.empty() && text[0] == '-') return failed("sign", std::atoi(text.c_str()));
+    // The text is used where the library put it: for a large file it is the
+    // biggest block this process holds.
+    if (result[0] == '-') {
+        int code = std::atoi(result);
+        lib.Sgn_Free(result);
+        return failed("sign", code);
+    }
 
     const char* out = a.value("--out");
     if (!out) {
-        std::printf("%s\n", text.c_str());
+        std::printf("%s\n", result);
+        lib.Sgn_Free(result);
         return kExitOk;
     }
-    std::vector<unsigned char> der;
-    if (!base64_decode(text, der)) return file_error("sign", "the library's signature is not base64");
-    if (!write_file(out, der, error)) return file_error("sign", error);
+    size_t derSize = 0;
+    bool written = write_base64_as_binary(out, result, std::strlen(result), derSize, error);
+    lib.Sgn_Free(result);
+    if (!written) return file_error("sign", error);
     std::string subject;
     if (cert_property(lib, cert, "DN", subject) < 0) subject = "(subject not readable)";
     std::printf("signed %s (%zu bytes) with \"%s\"\n", path.c_str(), data.size(), subject.c_str());
-    std::printf("wrote %s: PKCS#7 SignedData, DER, %zu bytes, data %s\n", out, der.size(),
+    std::printf("wrote %s: PKCS#7 SignedData, DER, %zu bytes, data %s\n", out, derSize,
                 detached ? "detached" : "attached");
     return kExitOk;
 }
