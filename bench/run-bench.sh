@@ -1,15 +1,20 @@
 #!/usr/bin/env bash
-# Runs every benchmark binary of a build with repetitions and prints each
-# one's table of medians and ratios.
-#   bench/run-bench.sh BUILD_DIR [REPETITIONS]
+# Runs every benchmark binary of the Linux build with repetitions and prints
+# each one's table of medians and ratios, then the memory of large attached
+# signatures: on Linux, and in the 32-bit DLL under Wine.
+#   bench/run-bench.sh LINUX_BUILD WIN32_BUILD [REPETITIONS]
 set -euo pipefail
-build=$(cd "$1" && pwd)
-reps=${2:-5}
+linux=$(cd "$1" && pwd)
+win=$(cd "$2" && pwd)
+reps=${3:-5}
 here=$(cd "$(dirname "$0")" && pwd)
 
-echo "machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //')"
-for bin in "$build"/bench/bench_*; do
+echo "machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), $(free -g | awk '/^Mem:/ { print $2 }') GiB"
+for bin in "$linux"/bench/bench_*; do
   [ -x "$bin" ] || continue
-  echo "=== $(basename "$bin") ==="
+  echo "=== $(basename "$bin") (median of $reps runs) ==="
   "$bin" --benchmark_repetitions="$reps" --benchmark_report_aggregates_only=true
 done
+echo "=== memory of a large attached signature ==="
+"$here/large-sign.sh" "$linux" 256
+"$here/large-sign-wine.sh" "$win" "$linux" 600
