@@ -26,6 +26,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_pki.h"
 #include "ratio_table.h"
 #include "softskf_stats.h"
 
@@ -41,24 +42,6 @@ constexpr int kStoreCertificates = 100;
 // the store-only case selects.
 constexpr int kTargetLibrary = 9, kTargetDevice = 1, kTargetContainer = 0;
 constexpr int kStoreTarget = 42;
-
-struct PkeyFree {
-    void operator()(EVP_PKEY* k) const { EVP_PKEY_free(k); }
-};
-struct X509Free {
-    void operator()(X509* x) const { X509_free(x); }
-};
-struct BnFree {
-    void operator()(BIGNUM* b) const { BN_free(b); }
-};
-using Pkey = std::unique_ptr<EVP_PKEY, PkeyFree>;
-using Cert = std::unique_ptr<X509, X509Free>;
-using Bn = std::unique_ptr<BIGNUM, BnFree>;
-
-void check(bool ok, const char* what)
-{
-    if (!ok) throw std::runtime_error(what);
-}
 
 std::string hexOf(const std::string& bytes)
 {
@@ -80,51 +63,6 @@ std::string hex32(const EVP_PKEY* key, const char* param)
     std::string bytes(32, '\0');
     check(BN_bn2binpad(bn.get(), reinterpret_cast<unsigned char*>(bytes.data()), 32) == 32, "BN_bn2binpad");
     return hexOf(bytes);
-}
-
-// A self-signed SM2 signing certificate: subject C=CN, O=dsc bench, OU=`unit`, CN=`cn`.
-struct Issued {
-    Pkey key;
-    std::string der;
-    std::string dn;  // as the library renders it, for the DN search
-};
-
-Issued issue(const std::string& unit, const std::string& cn, long serial)
-{
-    Issued out;
-    out.key.reset(EVP_PKEY_Q_keygen(nullptr, nullptr, "SM2"));
-    check(out.key != nullptr, "SM2 key generation");
-    Cert cert(X509_new());
-    X509_set_version(cert.get(), 2);
-    ASN1_INTEGER_set(X509_get_serialNumber(cert.get()), serial);
-    X509_NAME* name = X509_get_subject_name(cert.get());
-    auto add = [&](const char* field, const std::string& value) {
-        X509_NAME_add_entry_by_txt(name, field, MBSTRING_UTF8, reinterpret_cast<const unsigned char*>(value.c_str()),
-                                   -1, -1, 0);
-    };
-    add("C", "CN");
-    add("O", "dsc bench");
-    add("OU", unit);
-    add("CN", cn);
-    X509_set_issuer_name(cert.get(), name);
-    X509_gmtime_adj(X509_getm_notBefore(cert.get()), -3600);
-    X509_gmtime_adj(X509_getm_notAfter(cert.get()), 365L * 24 * 3600);
-    X509_set_pubkey(cert.get(), out.key.get());
-    X509V3_CTX ctx;
-    X509V3_set_ctx_nodb(&ctx);
-    X509V3_set_ctx(&ctx, cert.get(), cert.get(), nullptr, nullptr, 0);
-    X509_EXTENSION* usage = X509V3_EXT_conf_nid(nullptr, &ctx, NID_key_usage, "critical,digitalSignature,nonRepudiation");
-    check(usage != nullptr, "keyUsage");
-    X509_add_ext(cert.get(), usage, -1);
-    X509_EXTENSION_free(usage);
-    check(X509_sign(cert.get(), out.key.get(), EVP_sm3()) > 0, "X509_sign");
-    unsigned char* der = nullptr;
-    int len = i2d_X509(cert.get(), &der);
-    check(len > 0, "i2d_X509");
-    out.der.assign(reinterpret_cast<char*>(der), static_cast<size_t>(len));
-    OPENSSL_free(der);
-    out.dn = "C=CN, O=dsc bench, OU=" + unit + ", CN=" + cn;
-    return out;
 }
 
 std::string containerJson(const std::string& name, const Issued& issued)
