@@ -1,9 +1,10 @@
-// Certificate contexts over OpenSSL's X.509 decoder, with the fields the way
+// Certificate contexts over OpenSSL's X.509 templates, with the fields the way
 // CRYPT32 lays them out, and the certificate calls the library makes.
 #include <windows.h>
 #include <wincrypt.h>
 
 #include <openssl/asn1.h>
+#include <openssl/asn1t.h>
 #include <openssl/objects.h>
 #include <openssl/x509.h>
 
@@ -100,55 +101,112 @@ bool readTime(const ASN1_TIME* time, FILETIME* out)
     return true;
 }
 
+// The certificate read with OpenSSL's ASN.1 templates in X509's own layout,
+// item for item, so a certificate is accepted or refused exactly as d2i_X509
+// accepts or refuses it. The one difference is the SubjectPublicKeyInfo: it
+// stays an algorithm and a BIT STRING. X509_PUBKEY's decoder also builds an
+// EVP_PKEY through the provider decoders, which costs ten times the rest of
+// the certificate and whose failure d2i_X509 ignores anyway; a context never
+// needs the key object.
+struct KeyInfo {
+    X509_ALGOR* algorithm;
+    ASN1_BIT_STRING* bits;
+};
+
+struct ToBeSigned {
+    ASN1_INTEGER* version;
+    ASN1_INTEGER* serialNumber;
+    X509_ALGOR* signature;
+    X509_NAME* issuer;
+    X509_VAL* validity;
+    X509_NAME* subject;
+    KeyInfo* key;
+    ASN1_BIT_STRING* issuerUID;
+    ASN1_BIT_STRING* subjectUID;
+    STACK_OF(X509_EXTENSION)* extensions;
+};
+
+struct Certificate {
+    ToBeSigned* toBeSigned;
+    X509_ALGOR* signatureAlgorithm;
+    ASN1_BIT_STRING* signature;
+};
+
+ASN1_SEQUENCE(KeyInfo) = {
+    ASN1_SIMPLE(KeyInfo, algorithm, X509_ALGOR),
+    ASN1_SIMPLE(KeyInfo, bits, ASN1_BIT_STRING),
+} static_ASN1_SEQUENCE_END(KeyInfo)
+
+ASN1_SEQUENCE(ToBeSigned) = {
+    ASN1_EXP_OPT(ToBeSigned, version, ASN1_INTEGER, 0),
+    ASN1_SIMPLE(ToBeSigned, serialNumber, ASN1_INTEGER),
+    ASN1_SIMPLE(ToBeSigned, signature, X509_ALGOR),
+    ASN1_SIMPLE(ToBeSigned, issuer, X509_NAME),
+    ASN1_SIMPLE(ToBeSigned, validity, X509_VAL),
+    ASN1_SIMPLE(ToBeSigned, subject, X509_NAME),
+    ASN1_SIMPLE(ToBeSigned, key, KeyInfo),
+    ASN1_IMP_OPT(ToBeSigned, issuerUID, ASN1_BIT_STRING, 1),
+    ASN1_IMP_OPT(ToBeSigned, subjectUID, ASN1_BIT_STRING, 2),
+    ASN1_EXP_SEQUENCE_OF_OPT(ToBeSigned, extensions, X509_EXTENSION, 3),
+} static_ASN1_SEQUENCE_END(ToBeSigned)
+
+ASN1_SEQUENCE(Certificate) = {
+    ASN1_SIMPLE(Certificate, toBeSigned, ToBeSigned),
+    ASN1_SIMPLE(Certificate, signatureAlgorithm, X509_ALGOR),
+    ASN1_SIMPLE(Certificate, signature, ASN1_BIT_STRING),
+} static_ASN1_SEQUENCE_END(Certificate)
+
+void freeCertificate(Certificate* c) { ASN1_item_free(reinterpret_cast<ASN1_VALUE*>(c), ASN1_ITEM_rptr(Certificate)); }
+
 bool decode(const BYTE* encoded, DWORD len, CertData* d)
 {
     const unsigned char* p = encoded;
-    Owned<X509> x509(d2i_X509(nullptr, &p, static_cast<long>(len)), X509_free);
-    if (!x509) return false;
-    X509* x = x509.get();
+    Owned<Certificate> decoded(reinterpret_cast<Certificate*>(
+                                   ASN1_item_d2i(nullptr, &p, static_cast<long>(len), ASN1_ITEM_rptr(Certificate))),
+                               freeCertificate);
+    if (!decoded) return false;
+    const ToBeSigned* tbs = decoded->toBeSigned;
     d->encoded.assign(encoded, encoded + len);
 
     // CRYPT32 keeps the INTEGER's content octets reversed, sign byte included.
-    Bytes serialDer = encode(X509_get0_serialNumber(x), i2d_ASN1_INTEGER);
+    Bytes serialDer = encode(tbs->serialNumber, i2d_ASN1_INTEGER);
     d->serial = contentsOf(serialDer.data(), static_cast<int>(serialDer.size()));
     std::reverse(d->serial.begin(), d->serial.end());
 
     const unsigned char* nameDer = nullptr;
     size_t nameLen = 0;
-    if (X509_NAME_get0_der(X509_get_issuer_name(x), &nameDer, &nameLen) != 1) return false;
+    if (X509_NAME_get0_der(tbs->issuer, &nameDer, &nameLen) != 1) return false;
     d->issuer.assign(nameDer, nameDer + nameLen);
-    if (X509_NAME_get0_der(X509_get_subject_name(x), &nameDer, &nameLen) != 1) return false;
+    if (X509_NAME_get0_der(tbs->subject, &nameDer, &nameLen) != 1) return false;
     d->subject.assign(nameDer, nameDer + nameLen);
 
-    const X509_ALGOR* signatureAlgorithm = nullptr;
-    X509_get0_signature(nullptr, &signatureAlgorithm, x);
-    readAlgorithm(signatureAlgorithm, &d->signatureOid, &d->signatureParams);
+    // The outer signatureAlgorithm, as X509_get0_signature gives it.
+    readAlgorithm(decoded->signatureAlgorithm, &d->signatureOid, &d->signatureParams);
 
-    X509_PUBKEY* key = X509_get_X509_PUBKEY(x);
-    X509_ALGOR* keyAlgorithm = nullptr;
-    const unsigned char* keyBits = nullptr;
-    int keyLen = 0;
-    if (key == nullptr || X509_PUBKEY_get0_param(nullptr, &keyBits, &keyLen, &keyAlgorithm, key) != 1) return false;
-    readAlgorithm(keyAlgorithm, &d->keyOid, &d->keyParams);
-    d->publicKey.assign(keyBits, keyBits + keyLen);
+    readAlgorithm(tbs->key->algorithm, &d->keyOid, &d->keyParams);
+    const ASN1_BIT_STRING* keyBits = tbs->key->bits;
+    d->publicKey.assign(keyBits->data, keyBits->data + keyBits->length);
 
-    if (!readTime(X509_get0_notBefore(x), &d->info.NotBefore) || !readTime(X509_get0_notAfter(x), &d->info.NotAfter))
+    if (!readTime(tbs->validity->notBefore, &d->info.NotBefore) || !readTime(tbs->validity->notAfter, &d->info.NotAfter))
         return false;
 
-    for (int i = 0; i < X509_get_ext_count(x); ++i) {
-        X509_EXTENSION* ext = X509_get_ext(x, i);
+    const int extensionCount = X509v3_get_ext_count(tbs->extensions);
+    for (int i = 0; i < extensionCount; ++i) {
+        X509_EXTENSION* ext = X509v3_get_ext(tbs->extensions, i);
         const ASN1_OCTET_STRING* value = X509_EXTENSION_get_data(ext);
         d->extensionData.push_back({oidText(X509_EXTENSION_get_object(ext)),
                                     Bytes(ASN1_STRING_get0_data(value), ASN1_STRING_get0_data(value) + ASN1_STRING_length(value))});
     }
-    for (int i = 0; i < X509_get_ext_count(x); ++i) {
+    for (int i = 0; i < extensionCount; ++i) {
         auto& e = d->extensionData[static_cast<size_t>(i)];
-        d->extensions.push_back(CERT_EXTENSION{e.oid.data(), X509_EXTENSION_get_critical(X509_get_ext(x, i)),
+        d->extensions.push_back(CERT_EXTENSION{e.oid.data(), X509_EXTENSION_get_critical(X509v3_get_ext(tbs->extensions, i)),
                                                blobOf(e.value)});
     }
 
     CERT_INFO& info = d->info;
-    info.dwVersion = static_cast<DWORD>(X509_get_version(x));
+    // An absent version reads as 0 (v1), one too large for a long as -1,
+    // as X509_get_version reports them.
+    info.dwVersion = static_cast<DWORD>(ASN1_INTEGER_get(tbs->version));
     info.SerialNumber = blobOf(d->serial);
     info.SignatureAlgorithm = CRYPT_ALGORITHM_IDENTIFIER{d->signatureOid.data(), blobOf(d->signatureParams)};
     info.Issuer = blobOf(d->issuer);
