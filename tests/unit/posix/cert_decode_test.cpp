@@ -94,8 +94,9 @@ Fields fromContext(const std::string& der)
 
 std::string dottedOid(const ASN1_OBJECT* object)
 {
-    char buffer[256] = {0};
-    OBJ_obj2txt(buffer, sizeof buffer, object, 1);
+    char buffer[4096] = {0};
+    int n = OBJ_obj2txt(buffer, sizeof buffer, object, 1);
+    EXPECT_LT(n, static_cast<int>(sizeof buffer));
     return buffer;
 }
 
@@ -285,6 +286,14 @@ std::string basicConstraints(const std::string& critical) { return tlv(0x30, oid
 
 std::string repeated(char c, size_t n) { return std::string(n, c); }
 
+// A long OID: 1.2 and then enough arcs to need a long-form length.
+std::string longOidText()
+{
+    std::string dotted = "1.2";
+    for (int i = 0; i < 140; ++i) dotted += ".5";
+    return dotted;
+}
+
 struct Variant {
     const char* what;
     bool accepted;
@@ -357,6 +366,12 @@ const std::vector<Variant>& variants()
          [=] { return withTbs(rsa, [](std::vector<std::string>& tbs) { tbs.at(1) = unhex("02 02 00 01"); }); }},
         {"empty serial", false, [=] { return withTbs(rsa, [](std::vector<std::string>& tbs) { tbs.at(1) = unhex("02 00"); }); }},
 
+        {"signature algorithm with an OID longer than 127 octets", true,
+         [=] {
+             std::vector<std::string> top = childrenOf(rsa);
+             top.at(1) = tlv(0x30, oid(longOidText().c_str()) + unhex("0500"));
+             return tlv(0x30, joined(top));
+         }},
         {"signature algorithm with parameters of several elements", true,
          [=] {
              std::vector<std::string> top = childrenOf(rsa);

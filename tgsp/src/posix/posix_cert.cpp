@@ -71,14 +71,20 @@ Bytes encode(const T* value, Encode i2d)
     return out;
 }
 
+// An OID has no length limit, and CRYPT32 gives the whole of it, so the
+// text is as long as OBJ_obj2txt says it is.
 std::string oidText(const ASN1_OBJECT* object)
 {
-    char text[128] = {0};
-    OBJ_obj2txt(text, sizeof text, object, 1);
+    int n = OBJ_obj2txt(nullptr, 0, object, 1);
+    if (n <= 0) return std::string();
+    std::string text(static_cast<size_t>(n) + 1, '\0');
+    OBJ_obj2txt(text.data(), n + 1, object, 1);
+    text.resize(static_cast<size_t>(n));
     return text;
 }
 
-// AlgorithmIdentifier: the dotted OID and the DER of its parameters.
+// AlgorithmIdentifier: the dotted OID and the DER of its parameters, none
+// when they are absent.
 void readAlgorithm(const X509_ALGOR* algorithm, std::string* oid, Bytes* params)
 {
     const ASN1_OBJECT* object = nullptr;
@@ -86,11 +92,7 @@ void readAlgorithm(const X509_ALGOR* algorithm, std::string* oid, Bytes* params)
     const void* value = nullptr;
     X509_ALGOR_get0(&object, &type, &value, algorithm);
     *oid = oidText(object);
-    Bytes whole = encode(algorithm, i2d_X509_ALGOR);
-    Bytes body = contentsOf(whole.data(), static_cast<int>(whole.size()));
-    // Parameters are what follows the OID inside the SEQUENCE.
-    size_t oidLen = body.size() >= 2 ? 2 + body[1] : body.size();
-    params->assign(body.begin() + static_cast<std::ptrdiff_t>(std::min(oidLen, body.size())), body.end());
+    *params = type == V_ASN1_UNDEF ? Bytes() : encode(algorithm->parameter, i2d_ASN1_TYPE);
 }
 
 bool readTime(const ASN1_TIME* time, FILETIME* out)
