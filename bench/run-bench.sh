@@ -10,10 +10,9 @@ reps=${3:-5}
 here=$(cd "$(dirname "$0")" && pwd)
 
 echo "machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), $(free -g | awk '/^Mem:/ { print $2 }') GiB"
-for bin in "$linux"/bench/bench_*; do
-  [ -x "$bin" ] || continue
-  echo "=== $(basename "$bin") (median of $reps runs) ==="
-  "$bin" --benchmark_repetitions="$reps" --benchmark_report_aggregates_only=true
+for name in bench_base64 bench_pkcs7 bench_road bench_select; do
+  echo "=== $name (median of $reps runs) ==="
+  "$linux/bench/$name" --benchmark_repetitions="$reps" --benchmark_report_aggregates_only=true
 done
 echo "=== memory of a large attached signature ==="
 "$here/large-sign.sh" "$linux" 256
