@@ -6,7 +6,6 @@
 #include "dsc_acx_errors.h"
 #include "dsc_acx_provider.h"
 #include "tcore_log.h"
-#include "tcore_mem.h"
 #include "tcore_trace.h"
 
 namespace {
@@ -17,9 +16,7 @@ tcore_log* currentLog = nullptr;  // null before Sgn_SetLog and after Sgn_CloseL
 void writeLine(int level, const char* format, va_list args)
 {
     if (currentLog == nullptr) return;
-    char* text = tcore_log_formatMessage(format, args);
-    tcore_log_write(currentLog, level, text);
-    tcore_free(text);
+    tcore_log_writeV(currentLog, level, format, args);
 }
 
 void traceToLog(const char* text) { dsc_acx_logError("%s", text); }

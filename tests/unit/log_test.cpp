@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <functional>
 #include <iostream>
 #include <regex>
@@ -170,17 +171,27 @@ TEST(LogFileTest, LongPathIsCut)
 TEST(LogFileTest, MessagesAreNeverCut)
 {
     std::string big(100000, 'b');
-    auto format = [](const char* fmt, ...) {
+    TempDir dir;
+    tcore_log* log = tcore_log_new(dir.file("big.log").c_str(), 0);
+    auto write = [log](const char* fmt, ...) {
         va_list args;
         va_start(args, fmt);
-        char* text = tcore_log_formatMessage(fmt, args);
+        EXPECT_EQ(tcore_log_writeV(log, TCORE_LOG_INF, fmt, args), 0);
         va_end(args);
-        std::string out(text);
-        tcore_free(text);
-        return out;
     };
-    for (size_t n : {2046u, 2047u, 4095u, 100000u}) EXPECT_EQ(format("%s", big.substr(0, n).c_str()).size(), n);
-    EXPECT_EQ(format("%d-%s", 7, "x"), "7-x");
+    const size_t sizes[] = {2046u, 2047u, 4095u, 100000u};
+    for (size_t n : sizes) write("%s", big.substr(0, n).c_str());
+    write("%d-%s", 7, "x");
+    write("%.*s", 3, "abcdef");
+    tcore_log_free(log);
+
+    std::ifstream in(dir.file("big.log"));
+    std::vector<std::string> messages;
+    for (std::string line; std::getline(in, line);) messages.push_back(line.substr(line.rfind("] ") + 2));
+    ASSERT_EQ(messages.size(), std::size(sizes) + 2);
+    for (size_t i = 0; i < std::size(sizes); ++i) EXPECT_EQ(messages[i].size(), sizes[i]);
+    EXPECT_EQ(messages[4], "7-x");
+    EXPECT_EQ(messages[5], "abc");
 }
 
 TEST(LogDeathTest, NothingIsWrittenBeforeSetLog)

@@ -10,8 +10,6 @@
 
 namespace {
 
-constexpr size_t kFirstMessageBuffer = 2048;
-
 // Size of an existing file, or -1 when it is larger than `long` can tell (a
 // file of 2 GiB or more on 32-bit Windows), which is past any limit.
 long fileSize(std::FILE* f)
@@ -73,7 +71,11 @@ void tcore_log_free(tcore_log* log)
     tcore_free(log);
 }
 
-int tcore_log_write(tcore_log* log, int level, const char* text)
+namespace {
+
+// Opens the file for one line, writes its head and then the body, closes it.
+template <class Body>
+int writeLine(tcore_log* log, int level, Body body)
 {
     if (log == nullptr || level < TCORE_LOG_ERR || level > TCORE_LOG_INF) return TCORE_ERR_PARAM;
     char when[64] = {0};
@@ -83,26 +85,28 @@ int tcore_log_write(tcore_log* log, int level, const char* text)
     if (log->file == nullptr) return TCORE_OK;
     std::fprintf(log->file, "[%d] [%s] [%s] ", static_cast<int>(GetCurrentProcessId()), tcore_log_levelName(level),
                  when);
-    std::fprintf(log->file, "%s\n", text != nullptr ? text : "");
+    body(log->file);
+    std::fputc('\n', log->file);
     std::fclose(log->file);
     log->file = nullptr;
     return TCORE_OK;
 }
 
-char* tcore_log_formatMessage(const char* format, va_list args)
+}  // namespace
+
+int tcore_log_write(tcore_log* log, int level, const char* text)
 {
-    size_t size = kFirstMessageBuffer;
-    for (;;) {
-        auto* text = static_cast<char*>(tcore_zalloc(size));
+    return writeLine(log, level, [&](std::FILE* f) { std::fputs(text != nullptr ? text : "", f); });
+}
+
+int tcore_log_writeV(tcore_log* log, int level, const char* format, va_list args)
+{
+    // Formatted straight into the file: a line that carries a large
+    // signature's data or text is never held in memory a second time.
+    return writeLine(log, level, [&](std::FILE* f) {
         va_list copy;
         va_copy(copy, args);
-        int n = std::vsnprintf(text, size - 1, format != nullptr ? format : "", copy);
+        std::vfprintf(f, format != nullptr ? format : "", copy);
         va_end(copy);
-        // A negative answer is an encoding error, which a bigger buffer
-        // cannot mend: keep what was written.
-        if (n < 0 || static_cast<size_t>(n) < size - 1) return text;
-        tcore_free(text);
-        if (size > (SIZE_MAX >> 1)) tcore_exitNoMemory();
-        size *= 2;
-    }
+    });
 }

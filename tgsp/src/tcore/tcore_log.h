@@ -28,7 +28,8 @@ void tcore_log_free(tcore_log* log);
 // A file that cannot be written drops the line silently.
 int tcore_log_write(tcore_log* log, int level, const char* text);
 
-// The whole formatted message in a new buffer (never cut); tcore_free it.
-char* tcore_log_formatMessage(const char* format, va_list args);
+// The same with the text formatted from `format` and `args`, never cut; the
+// message is written as it is formatted, not built in memory first.
+int tcore_log_writeV(tcore_log* log, int level, const char* format, va_list args);
 
 const char* tcore_log_levelName(int level);
