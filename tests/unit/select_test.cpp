@@ -12,6 +12,7 @@
 #include "dsc_jna.h"
 #include "tcore_codec.h"
 #include "tcore_errors.h"
+#include "selection_fixture.h"
 #include "test_registry.h"
 #include "test_stores.h"
 #include "token_vendor.h"
@@ -62,19 +63,8 @@ std::string token(const std::string& serial, std::initializer_list<std::string> 
     return tokenState({tokenDevice("dev-" + serial, "Label " + serial, serial, {app(containers)})});
 }
 
-class SelectTest : public ::testing::Test {
+class SelectTest : public CleanSelection<::testing::Test> {
 protected:
-    void SetUp() override
-    {
-        test_stores_clear();
-        dsc_acx_releaseSelectedCert();
-    }
-    void TearDown() override
-    {
-        dsc_acx_releaseSelectedCert();
-        test_stores_clear();
-        test_registry_clear();
-    }
     std::string selected() const { return dsc_acx_selectedCert != nullptr ? dsc_acx_selectedCert->subjectCn : "(none)"; }
     char out[4096];
 };

@@ -11,6 +11,7 @@
 #include "chooser_answer.h"
 #include "dsc_acx_selected.h"
 #include "dsc_jna.h"
+#include "selection_fixture.h"
 #include "test_registry.h"
 #include "test_stores.h"
 #include "token_vendor.h"
@@ -136,20 +137,7 @@ struct Case {
 
 void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
 
-class SkfCallsTest : public ::testing::TestWithParam<Case> {
-protected:
-    void SetUp() override
-    {
-        test_stores_clear();
-        dsc_acx_releaseSelectedCert();
-    }
-    void TearDown() override
-    {
-        dsc_acx_releaseSelectedCert();
-        test_stores_clear();
-        test_registry_clear();
-    }
-};
+class SkfCallsTest : public CleanSelection<::testing::TestWithParam<Case>> {};
 
 }  // namespace
 
