@@ -171,11 +171,13 @@ int prepareSigner(const unsigned char* cert, int certLen, const unsigned char* s
     return result;
 }
 
-// Sizes of an element around `contentLen` bytes, refused past 32 bits.
+// Size of an element around `contentLen` bytes. A length past 32 bits is
+// counted with the longest length form; the caller refuses any total that
+// large, so it is never written.
 int64_t elementSize(int64_t contentLen)
 {
-    if (contentLen > INT32_MAX) return -1;
-    return 1 + tasn1_len_encode(nullptr, 0, static_cast<int>(contentLen)) + contentLen;
+    int octets = contentLen > INT32_MAX ? 5 : tasn1_len_encode(nullptr, 0, static_cast<int>(contentLen));
+    return 1 + octets + contentLen;
 }
 
 unsigned char* putHeader(unsigned char* p, unsigned char identifier, int64_t contentLen)
@@ -252,18 +254,16 @@ int tasn1_p7sign_encode_attachPieces(const unsigned char* content, int contentLe
     // Before it: the headers of every element that encloses the content,
     // from the inside out for their lengths, written from the outside in.
     int64_t octets = elementSize(contentLen);
-    int64_t explicitContent = octets < 0 ? -1 : elementSize(octets);
-    int64_t innerBody = explicitContent < 0 ? -1 : static_cast<int64_t>(sizeof kOidData) + explicitContent;
-    int64_t inner = innerBody < 0 ? -1 : elementSize(innerBody);
-    int64_t signedBody = inner < 0 ? -1 : static_cast<int64_t>(sizeof kVersion1) + digestsSize + inner + certsSize + signersSize;
-    int64_t signedData = signedBody < 0 ? -1 : elementSize(signedBody);
-    int64_t explicitSigned = signedData < 0 ? -1 : elementSize(signedData);
-    int64_t outerBody = explicitSigned < 0 ? -1 : static_cast<int64_t>(sizeof kOidSignedData) + explicitSigned;
-    int64_t total = outerBody < 0 ? -1 : elementSize(outerBody);
+    int64_t innerBody = static_cast<int64_t>(sizeof kOidData) + elementSize(octets);
+    int64_t signedBody = static_cast<int64_t>(sizeof kVersion1) + digestsSize + elementSize(innerBody) + certsSize +
+                         signersSize;
+    int64_t signedData = elementSize(signedBody);
+    int64_t outerBody = static_cast<int64_t>(sizeof kOidSignedData) + elementSize(signedData);
+    int64_t total = elementSize(outerBody);
 
     if (certsItem == nullptr || certsSize < 0 || signersSize < 0 || digestsSize < 0) {
         result = TASN1_ERR_TEMPLATE;
-    } else if (total < 0) {
+    } else if (total > INT32_MAX) {
         result = TCORE_ERR_PARAM;  // more than a 32-bit length can say
     } else {
         int tailLen = certsSize + signersSize;
