@@ -115,10 +115,10 @@ int dsc_acx_certinfo_build(const dsc_acx_cert* cert, dsc_acx_certinfo* info)
         info->cert = CertDuplicateCertificateContext(static_cast<const twcyt_cert*>(cert->handle));
     } else if (dsc_acx_isKind(cert->kind, DSC_ACX_KIND_SKF)) {
         auto* token = static_cast<tutil_skf_cert*>(cert->handle);
+        // Gathering decoded the token's certificate once; bytes that made no
+        // certificate then make none now either.
         const twcyt_cert* decoded = dsc_acx_cert_context(cert);
-        if (token == nullptr) info->cert = nullptr;
-        else if (decoded != nullptr) info->cert = CertDuplicateCertificateContext(decoded);
-        else info->cert = twcyt_cert_load(token->certificate, token->certificateLen);
+        info->cert = decoded != nullptr ? CertDuplicateCertificateContext(decoded) : nullptr;
         if (info->cert == nullptr) {
             TCORE_TRACE(TSRC_DSC_ACX, "parse certdata from SKF failed");
             return DSC_ACX_ERR_TOKEN_CERT;
