@@ -1,6 +1,8 @@
 // The exported functions: thin drivers that check their arguments, call the
-// layers below and hand results back. Nothing here throws.
+// layers below and hand results back. Nothing here throws. Each runs whole
+// inside dsc_jna_export, under the library's one lock.
 #include "dsc_jna.h"
+#include "dsc_jna_entry.h"
 
 #include <cstring>
 
@@ -27,64 +29,81 @@ extern "C" {
 
 int Sgn_Dev_Enum(const char* separator, char* out, int outLen)
 {
-    if (out == nullptr || outLen <= 0) return DSC_ACX_ERR_ARG;
-    // Never cut silently: a cut separator would join labels wrongly.
-    if (separator != nullptr && std::strlen(separator) > DSC_ACX_DEV_SEPARATOR_MAX) return DSC_ACX_ERR_ARG;
-    char sep[DSC_ACX_DEV_SEPARATOR_MAX + 1] = {0};
-    std::strcpy(sep, separator != nullptr && separator[0] != 0 ? separator : "|");
-    DeviceList devices;
-    if (devices.built < 0) return devices.built;
-    return dsc_acx_dev_enum(sep, devices.list, out, outLen);
+    return dsc_jna_export([&] {
+        if (out == nullptr || outLen <= 0) return DSC_ACX_ERR_ARG;
+        // Never cut silently: a cut separator would join labels wrongly.
+        if (separator != nullptr && std::strlen(separator) > DSC_ACX_DEV_SEPARATOR_MAX) return DSC_ACX_ERR_ARG;
+        char sep[DSC_ACX_DEV_SEPARATOR_MAX + 1] = {0};
+        std::strcpy(sep, separator != nullptr && separator[0] != 0 ? separator : "|");
+        DeviceList devices;
+        if (devices.built < 0) return devices.built;
+        return dsc_acx_dev_enum(sep, devices.list, out, outLen);
+    });
 }
 
 int Sgn_Dev_GetSerialNumber(const char* label, char* out, int outLen)
 {
-    if (label == nullptr || outLen <= 0) return DSC_ACX_ERR_ARG;
-    DeviceList devices;
-    if (devices.built < 0) return devices.built;
-    return dsc_acx_dev_getSerialNumber(devices.list, label, out, outLen);
+    return dsc_jna_export([&] {
+        if (label == nullptr || outLen <= 0) return DSC_ACX_ERR_ARG;
+        DeviceList devices;
+        if (devices.built < 0) return devices.built;
+        return dsc_acx_dev_getSerialNumber(devices.list, label, out, outLen);
+    });
 }
 
 int Sgn_Dev_GetUserData(const char* label, char* out, int outLen)
 {
-    if (out == nullptr || outLen <= 0) return DSC_ACX_ERR_ARG;
-    DeviceList devices;
-    if (devices.built < 0) return devices.built;
-    return dsc_acx_dev_getUserData(devices.list, label, out, outLen);
+    return dsc_jna_export([&] {
+        if (out == nullptr || outLen <= 0) return DSC_ACX_ERR_ARG;
+        DeviceList devices;
+        if (devices.built < 0) return devices.built;
+        return dsc_acx_dev_getUserData(devices.list, label, out, outLen);
+    });
 }
 
 int Sgn_Dev_ChangePin_ex(const char* label, const char* oldPin, const char* newPin)
 {
-    DeviceList devices;
-    if (devices.built < 0) return devices.built;
-    int retries = -1;
-    return dsc_acx_dev_changePin(devices.list, label, oldPin, newPin, &retries);
+    return dsc_jna_export([&] {
+        DeviceList devices;
+        if (devices.built < 0) return devices.built;
+        int retries = -1;
+        return dsc_acx_dev_changePin(devices.list, label, oldPin, newPin, &retries);
+    });
 }
 
 int Sgn_GetCertProperty(const char* cert, const char* field, char* out, int outLen)
 {
-    return dsc_acx_getCertProperty(cert, field, out, outLen);
+    return dsc_jna_export([&] { return dsc_acx_getCertProperty(cert, field, out, outLen); });
 }
 
 int Sgn_SelectCertByKeySn(const char* deviceSn, char* outCert, int outLen)
 {
-    return dsc_acx_selectCertByKeySn(deviceSn, outCert, outLen);
+    return dsc_jna_export([&] { return dsc_acx_selectCertByKeySn(deviceSn, outCert, outLen); });
 }
 
 int Sgn_SelectCertByDn(const char* field, const char* value, char* outCert)
 {
-    return dsc_acx_selectCertByDn(field, value, outCert);
+    return dsc_jna_export([&] { return dsc_acx_selectCertByDn(field, value, outCert); });
 }
 
 char* Sgn_Sign(const unsigned char* data, int dataLen, int mode, const char* pin)
 {
-    return dsc_acx_sign(data, dataLen, mode, pin);
+    return dsc_jna_export([&] { return dsc_acx_sign(data, dataLen, mode, pin); });
 }
 
-void Sgn_Free(void* p) { tcore_free(p); }
+void Sgn_Free(void* p)
+{
+    dsc_jna_export([&] { tcore_free(p); });
+}
 
-int Sgn_SetLog(const char* path) { return dsc_acx_setLog(path); }
+int Sgn_SetLog(const char* path)
+{
+    return dsc_jna_export([&] { return dsc_acx_setLog(path); });
+}
 
-int Sgn_CloseLog(void) { return dsc_acx_closeLog(); }
+int Sgn_CloseLog(void)
+{
+    return dsc_jna_export([&] { return dsc_acx_closeLog(); });
+}
 
 }

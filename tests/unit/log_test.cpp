@@ -20,6 +20,7 @@
 #include "tcore_trace.h"
 #include "temp_dir.h"
 #include "test_registry.h"
+#include "trace_capture.h"
 
 namespace {
 
@@ -160,12 +161,31 @@ TEST(LogFileTest, MissingDirectoryDropsTheLine)
     tcore_log_free(log);
 }
 
-TEST(LogFileTest, LongPathIsCut)
+// A path that would have to be cut is refused: the cut one names another file
+// (here in the parent directory, and ending inside a UTF-8 character).
+TEST(LogFileTest, PathLongerThanTheLimitMakesNoLog)
 {
-    std::string path(400, 'p');
-    tcore_log* log = tcore_log_new(path.c_str(), 0);
-    EXPECT_EQ(std::string(log->path), path.substr(0, 255));
-    tcore_log_free(log);
+    TempDir dir;
+    const std::string han = "\xE4\xB8\xAD";  // one CJK character, three bytes
+    struct Case {
+        std::string path;
+        bool accepted;
+    } cases[] = {
+        {dir.file(std::string(255 - dir.path().size() - 1, 'a')), true},
+        {dir.file(std::string(256 - dir.path().size() - 1, 'a')), false},
+        {dir.file(std::string(255 - dir.path().size() - 1 - 2, 'a') + han), false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path.size());
+        TraceCapture traces;
+        tcore_log* log = tcore_log_new(c.path.c_str(), 0);
+        EXPECT_EQ(log != nullptr, c.accepted);
+        EXPECT_EQ(traces.contains("longer than 255"), !c.accepted);
+        if (log != nullptr) {
+            EXPECT_EQ(std::string(log->path), c.path);
+        }
+        tcore_log_free(log);
+    }
 }
 
 TEST(LogFileTest, MessagesAreNeverCut)
@@ -229,6 +249,26 @@ TEST(LogDeathTest, PathFromArgumentOrRegistry)
                     dsc_acx_logInfo("to the argument path");
                     s.check(!exists(dir.file("reg.log")), "the registry path was used");
                     s.expectLines(dir, "arg.log", {"INF to the argument path"});
+                }),
+                ::testing::ExitedWithCode(0), "");
+}
+
+TEST(LogDeathTest, LongPathIsRefusedAndLeavesTheLogOff)
+{
+    EXPECT_EXIT(runScenario([](Scenario& s) {
+                    TempDir dir;
+                    test_registry_clear();
+                    std::string tooLong = dir.file(std::string(300, 'x'));
+                    {
+                        TraceCapture traces;
+                        s.check(Sgn_SetLog(tooLong.c_str()) == -3009, "long path not refused with -3009");
+                        s.check(traces.contains("longer than 255"), "no trace of the refusal");
+                    }
+                    dsc_acx_logInfo("dropped");
+                    s.check(!exists(tooLong.substr(0, 255)), "the cut path was used");
+                    s.check(Sgn_SetLog(dir.file("ok.log").c_str()) == 0, "Sgn_SetLog after the refusal");
+                    dsc_acx_logInfo("kept");
+                    s.expectLines(dir, "ok.log", {"INF kept"});
                 }),
                 ::testing::ExitedWithCode(0), "");
 }

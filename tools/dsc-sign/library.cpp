@@ -20,6 +20,7 @@ bool dsc_library_load(DscLibrary& lib, std::string& error)
 {
     void* module = dsc_platform_open(error);
     if (!module) return false;
+    lib.module = module;
     // Every name is tried so that one message lists all that are missing.
     bool ok = true;
     ok &= bind(module, "Sgn_Dev_Enum", lib.Sgn_Dev_Enum, error);

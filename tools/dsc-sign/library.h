@@ -16,6 +16,7 @@ struct DscLibrary {
     int (*Sgn_SetLog)(const char* path);
     int (*Sgn_CloseLog)();
     void (*Sgn_Free)(void* p);
+    void* module;  // what dsc_platform_close releases
 };
 
 // Loads the module (beside this program first, then the platform's search
@@ -26,3 +27,4 @@ bool dsc_library_load(DscLibrary& lib, std::string& error);
 // library_win.cpp): open the module by its platform name, look up one name.
 void* dsc_platform_open(std::string& error);
 void* dsc_platform_symbol(void* module, const char* name);
+void dsc_platform_close(void* module);

@@ -37,3 +37,5 @@ void* dsc_platform_open(std::string& error)
 }
 
 void* dsc_platform_symbol(void* module, const char* name) { return dlsym(module, name); }
+
+void dsc_platform_close(void* module) { dlclose(module); }

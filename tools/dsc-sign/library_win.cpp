@@ -49,3 +49,5 @@ void* dsc_platform_symbol(void* module, const char* name)
 {
     return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(module), name));
 }
+
+void dsc_platform_close(void* module) { FreeLibrary(static_cast<HMODULE>(module)); }

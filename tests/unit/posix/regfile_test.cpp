@@ -7,9 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "posix_regfile.h"
 #include "tcore_list.h"
 #include "tcore_wreg.h"
 #include "temp_dir.h"
+#include "trace_capture.h"
 
 namespace {
 
@@ -180,4 +182,63 @@ TEST_F(RegFileTest, OpenHandleKeepsItsSnapshot)
     EXPECT_EQ(RegQueryValueExW(h, L"v", nullptr, nullptr, reinterpret_cast<BYTE*>(buffer), &size), ERROR_SUCCESS);
     EXPECT_EQ(std::wstring(buffer), L"one");
     RegCloseKey(h);
+}
+
+// Keys deeper than Windows allows are refused one by one, with a trace; the
+// keys around them are read as usual.
+TEST_F(RegFileTest, KeysDeeperThanWindowsAllowsAreRefused)
+{
+    auto path = [](size_t levels) {
+        std::string p = "HKEY_LOCAL_MACHINE";
+        for (size_t i = 0; i < levels; ++i) p += "\\k";
+        return p;
+    };
+    std::wstring deepest = L"k";
+    for (int i = 1; i < 512; ++i) deepest += L"\\k";
+    dir.write("a.reg", "REGEDIT4\n[" + path(100000) + "]\n\"v\"=\"too deep\"\n[" + path(513) +
+                           "]\n\"v\"=\"too deep\"\n[" + path(512) + "]\n\"v\"=\"deepest\"\n"
+                           "[HKEY_LOCAL_MACHINE\\SOFTWARE\\A]\n\"v\"=\"one\"\n");
+    TraceCapture traces;
+    EXPECT_EQ(text("SOFTWARE\\A", "v"), "one");
+    std::vector<BYTE> data;
+    EXPECT_EQ(typeOf(deepest.c_str(), L"v", &data), static_cast<DWORD>(REG_SZ));
+    EXPECT_EQ(std::wstring(reinterpret_cast<const wchar_t*>(data.data())), L"deepest");
+    EXPECT_EQ(typeOf((deepest + L"\\k").c_str(), L"v"), 9999u);
+    EXPECT_TRUE(traces.contains("key of 100000 levels is deeper than 512"));
+    EXPECT_TRUE(traces.contains("key of 513 levels is deeper than 512"));
+}
+
+// Values larger than a registry value can be are refused, with a trace.
+TEST_F(RegFileTest, ValuesLargerThanWindowsAcceptsAreRefused)
+{
+    std::string hugeHex = "hex:00";
+    for (int i = 1; i <= 1024 * 1024; ++i) hugeHex += ",00";  // 1 MiB and one byte
+    dir.write("a.reg", "REGEDIT4\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\A]\n"
+                       "\"fits\"=\"" + std::string(400000, 'x') + "\"\n"   // 800,002 bytes in UTF-16
+                       "\"text\"=\"" + std::string(600000, 'x') + "\"\n"   // 1,200,002 bytes
+                       "\"binary\"=" + hugeHex + "\n"
+                       "\"huge\"=\"" + std::string(5 * 1024 * 1024, 'x') + "\"\n"
+                       "\"v\"=\"one\"\n");
+    TraceCapture traces;
+    EXPECT_EQ(text("SOFTWARE\\A", "v"), "one");
+    EXPECT_EQ(typeOf(L"SOFTWARE\\A", L"fits"), static_cast<DWORD>(REG_SZ));
+    for (const char* refused : {"text", "binary", "huge"}) EXPECT_EQ(text("SOFTWARE\\A", refused), "error -110027");
+    EXPECT_TRUE(traces.contains("value of 1200002 bytes is larger than 1048576"));
+    EXPECT_TRUE(traces.contains("value of 1048577 bytes is larger than 1048576"));
+    EXPECT_TRUE(traces.contains("value text of 5242883 characters is too long"));
+}
+
+// A tree far deeper than any file may create is released without a call per
+// level (a recursive release overflowed the stack).
+TEST(RegTreeTest, DeepTreeIsReleasedWithoutRecursion)
+{
+    auto top = std::make_unique<posix_regkey>();
+    posix_regkey* key = top.get();
+    for (int i = 0; i < 1000000; ++i) {
+        auto& slot = key->subkeys[L"K"];
+        slot = std::make_unique<posix_regkey>();
+        key = slot.get();
+    }
+    top.reset();
+    SUCCEED();
 }

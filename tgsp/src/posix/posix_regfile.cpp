@@ -4,6 +4,8 @@
 #include <cwctype>
 
 #include "posix_utf.h"
+#include "tcore_sources.h"
+#include "tcore_trace.h"
 
 namespace {
 
@@ -179,6 +181,16 @@ void putWideText(const std::wstring& text, std::vector<BYTE>& out)
 
 bool isStringType(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ; }
 
+// The size Windows stores: texts in UTF-16 units, not wchar_t.
+size_t windowsSize(const posix_regvalue& value)
+{
+    return isStringType(value.type) ? value.data.size() / sizeof(wchar_t) * 2 : value.data.size();
+}
+
+// The longest text a value within the limit can take in a file: "hex(N):"
+// and three characters ("xx,") per byte, with room for the line breaks.
+constexpr size_t kMaxValueText = 4 * static_cast<size_t>(POSIX_REG_MAX_VALUE);
+
 // String types arrive from hex(2)/hex(7) as UTF-16LE bytes; they are handed
 // out in wchar_t units like REG_SZ.
 void widenUtf16(std::vector<BYTE>& data)
@@ -236,6 +248,19 @@ bool parseData(const std::wstring& s, posix_regvalue& value, bool& remove)
 
 }  // namespace
 
+posix_regkey::~posix_regkey()
+{
+    std::vector<std::unique_ptr<posix_regkey>> pending;
+    for (auto& [folded, child] : subkeys) pending.push_back(std::move(child));
+    subkeys.clear();
+    while (!pending.empty()) {
+        std::unique_ptr<posix_regkey> key = std::move(pending.back());
+        pending.pop_back();
+        for (auto& [folded, child] : key->subkeys) pending.push_back(std::move(child));
+        key->subkeys.clear();
+    }  // each key is destroyed with no subkeys left
+}
+
 std::wstring posix_reg_fold(const std::wstring& name)
 {
     std::wstring out = name;
@@ -264,6 +289,11 @@ bool posix_regfile_merge(posix_regkey& top, const std::string& fileBytes)
             bool remove = !path.empty() && path[0] == L'-';
             std::vector<std::wstring> parts = splitPath(remove ? path.substr(1) : path);
             if (parts.empty() || !isRootName(parts[0])) continue;
+            if (parts.size() - 1 > POSIX_REG_MAX_DEPTH) {
+                TCORE_TRACE(TSRC_POSIX_REGFILE, "key of %u levels is deeper than %d, refused, continue",
+                            static_cast<unsigned>(parts.size() - 1), POSIX_REG_MAX_DEPTH);
+                continue;
+            }
             if (remove) {
                 if (parts.size() > 1) deletePath(top, parts);
             } else {
@@ -281,10 +311,21 @@ bool posix_regfile_merge(posix_regkey& top, const std::string& fileBytes)
         }
         while (pos < line.size() && isBlank(line[pos])) ++pos;
         if (pos >= line.size() || line[pos] != L'=') continue;
+        // No value this large can fit the limit: refused before it is parsed.
+        if (line.size() - pos > kMaxValueText) {
+            TCORE_TRACE(TSRC_POSIX_REGFILE, "value text of %u characters is too long, refused, continue",
+                        static_cast<unsigned>(line.size() - pos));
+            continue;
+        }
         posix_regvalue value;
         value.name = name;
         bool remove = false;
         if (!parseData(trim(line.substr(pos + 1)), value, remove)) continue;
+        if (windowsSize(value) > POSIX_REG_MAX_VALUE) {
+            TCORE_TRACE(TSRC_POSIX_REGFILE, "value of %u bytes is larger than %d, refused, continue",
+                        static_cast<unsigned>(windowsSize(value)), POSIX_REG_MAX_VALUE);
+            continue;
+        }
         if (remove) current->values.erase(posix_reg_fold(name));
         else current->values[posix_reg_fold(name)] = std::move(value);
     }

@@ -18,7 +18,19 @@ struct posix_regvalue {
     std::vector<BYTE> data;
 };
 
+// Deepest key below a root key, and largest value, that Windows accepts.
+// Keys deeper and values larger are refused (traced) when a file is read.
+#define POSIX_REG_MAX_DEPTH 512
+#define POSIX_REG_MAX_VALUE (1024 * 1024)
+
 struct posix_regkey {
+    posix_regkey() = default;
+    posix_regkey(const posix_regkey&) = delete;
+    posix_regkey& operator=(const posix_regkey&) = delete;
+    // Releases the subtree level by level: a tree of any depth is freed
+    // without a call per level.
+    ~posix_regkey();
+
     std::wstring name;  // as first written
     // Both maps are keyed by the case-folded name, so lookups ignore case
     // and subkeys enumerate in Windows' case-insensitive order.

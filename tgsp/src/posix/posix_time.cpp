@@ -92,3 +92,19 @@ BOOL FileTimeToSystemTime(const FILETIME* fileTime, LPSYSTEMTIME systemTime)
     systemTime->wMilliseconds = static_cast<WORD>(ticks / 10000 % 1000);
     return TRUE;
 }
+
+void GetLocalTime(LPSYSTEMTIME now)
+{
+    timespec ts{};
+    clock_gettime(CLOCK_REALTIME, &ts);
+    std::tm local{};
+    localtime_r(&ts.tv_sec, &local);  // localtime() shares one buffer between threads
+    now->wYear = static_cast<WORD>(local.tm_year + 1900);
+    now->wMonth = static_cast<WORD>(local.tm_mon + 1);
+    now->wDayOfWeek = static_cast<WORD>(local.tm_wday);
+    now->wDay = static_cast<WORD>(local.tm_mday);
+    now->wHour = static_cast<WORD>(local.tm_hour);
+    now->wMinute = static_cast<WORD>(local.tm_min);
+    now->wSecond = static_cast<WORD>(local.tm_sec);
+    now->wMilliseconds = static_cast<WORD>(ts.tv_nsec / 1000000);
+}

@@ -1,12 +1,14 @@
 #include "tcore_log.h"
 
+#include <io.h>
 #include <windows.h>
 
 #include <cstring>
-#include <ctime>
 
 #include "tcore_errors.h"
 #include "tcore_mem.h"
+#include "tcore_sources.h"
+#include "tcore_trace.h"
 
 namespace {
 
@@ -37,13 +39,14 @@ void prepareFile(const tcore_log* log)
     }
 }
 
-void formatTime(char* out, size_t cap)
+// "[pid] [LEVEL] [yyyy/mm/dd_hh:mm:ss] ": the head of every line.
+int formatHead(char* out, size_t cap, int level)
 {
-    std::time_t now = std::time(nullptr);
-    std::tm local{};
-    if (const std::tm* t = std::localtime(&now)) local = *t;
-    std::snprintf(out, cap, "%d/%02d/%02d_%02d:%02d:%02d", local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
-                  local.tm_hour, local.tm_min, local.tm_sec);
+    SYSTEMTIME now{};
+    GetLocalTime(&now);
+    return std::snprintf(out, cap, "[%d] [%s] [%d/%02d/%02d_%02d:%02d:%02d] ", static_cast<int>(GetCurrentProcessId()),
+                         tcore_log_levelName(level), now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute,
+                         now.wSecond);
 }
 
 }  // namespace
@@ -58,6 +61,13 @@ const char* tcore_log_levelName(int level)
 tcore_log* tcore_log_new(const char* path, int maxSizeKB)
 {
     if (path == nullptr || path[0] == 0) return nullptr;
+    // A cut path names another file, possibly in another directory, and may
+    // end inside a multi-byte character.
+    if (std::strlen(path) > TCORE_LOG_PATH_MAX) {
+        TCORE_TRACE(TSRC_TCORE_LOG, "log path of %u bytes is longer than %d, no log", 
+                    static_cast<unsigned>(std::strlen(path)), TCORE_LOG_PATH_MAX);
+        return nullptr;
+    }
     auto* log = static_cast<tcore_log*>(tcore_zalloc(sizeof(tcore_log)));
     std::strncpy(log->path, path, TCORE_LOG_PATH_MAX);
     log->maxSizeKB = maxSizeKB == 0 ? TCORE_LOG_DEFAULT_KB : maxSizeKB;
@@ -73,40 +83,78 @@ void tcore_log_free(tcore_log* log)
 
 namespace {
 
-// Opens the file for one line, writes its head and then the body, closes it.
-template <class Body>
-int writeLine(tcore_log* log, int level, Body body)
+// Lines up to this size are built in memory and go out in one write; longer
+// ones (a large signature's data or text) are formatted straight into the
+// file rather than held a second time.
+constexpr size_t kLineArea = 8192;
+
+// A line that could not be written whole (a full disk) is taken out again,
+// so the next line does not continue it. `start` is where the line began.
+void finishLine(std::FILE* f, long start, bool whole)
+{
+    if (!whole && start >= 0) _chsize(_fileno(f), start);
+    std::fclose(f);
+}
+
+// Opens the file for one line, writes it, closes it.
+int writeLine(tcore_log* log, int level, const char* format, va_list args)
 {
     if (log == nullptr || level < TCORE_LOG_ERR || level > TCORE_LOG_INF) return TCORE_ERR_PARAM;
-    char when[64] = {0};
-    formatTime(when, sizeof when);
+    if (format == nullptr) format = "";
+    char* line = static_cast<char*>(tcore_zalloc(kLineArea));
+    size_t headLen = static_cast<size_t>(formatHead(line, kLineArea, level));
+    va_list copy;
+    va_copy(copy, args);
+    int bodyLen = std::vsnprintf(line + headLen, kLineArea - headLen, format, copy);
+    va_end(copy);
+    bool fits = bodyLen >= 0 && headLen + static_cast<size_t>(bodyLen) + 1 < kLineArea;
+
     prepareFile(log);
-    log->file = std::fopen(log->path, "ab+");
-    if (log->file == nullptr) return TCORE_OK;
-    std::fprintf(log->file, "[%d] [%s] [%s] ", static_cast<int>(GetCurrentProcessId()), tcore_log_levelName(level),
-                 when);
-    body(log->file);
-    std::fputc('\n', log->file);
-    std::fclose(log->file);
-    log->file = nullptr;
+    log->file = std::fopen(log->path, "ab");
+    if (log->file != nullptr) {
+        std::FILE* f = log->file;
+        if (fits) {
+            size_t len = headLen + static_cast<size_t>(bodyLen);
+            line[len++] = '\n';
+            // Unbuffered: the line is one write, which appending processes
+            // cannot interleave.
+            std::setvbuf(f, nullptr, _IONBF, 0);
+            size_t written = std::fwrite(line, 1, len, f);
+            finishLine(f, written == len ? 0 : std::ftell(f) - static_cast<long>(written), written == len);
+        } else {
+            std::fseek(f, 0, SEEK_END);
+            long start = std::ftell(f);
+            std::fwrite(line, 1, headLen, f);
+            va_copy(copy, args);
+            std::vfprintf(f, format, copy);
+            va_end(copy);
+            std::fputc('\n', f);
+            bool whole = std::fflush(f) == 0 && std::ferror(f) == 0;
+            finishLine(f, start, whole);
+        }
+        log->file = nullptr;
+    }
+    tcore_free(line);
     return TCORE_OK;
+}
+
+int writeFormatted(tcore_log* log, int level, const char* format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    int rc = writeLine(log, level, format, args);
+    va_end(args);
+    return rc;
 }
 
 }  // namespace
 
 int tcore_log_write(tcore_log* log, int level, const char* text)
 {
-    return writeLine(log, level, [&](std::FILE* f) { std::fputs(text != nullptr ? text : "", f); });
+    return writeFormatted(log, level, "%s", text != nullptr ? text : "");
 }
 
 int tcore_log_writeV(tcore_log* log, int level, const char* format, va_list args)
 {
-    // Formatted straight into the file: a line that carries a large
-    // signature's data or text is never held in memory a second time.
-    return writeLine(log, level, [&](std::FILE* f) {
-        va_list copy;
-        va_copy(copy, args);
-        std::vfprintf(f, format != nullptr ? format : "", copy);
-        va_end(copy);
-    });
+    return writeLine(log, level, format, args);
 }

@@ -15,11 +15,12 @@
 
 struct tcore_log {
     std::FILE* file;                     // open only while one line is written
-    char path[TCORE_LOG_PATH_MAX + 1];  // a longer path is cut
+    char path[TCORE_LOG_PATH_MAX + 1];  // a longer path makes no log
     int maxSizeKB;                       // 0 or less: no limit
 };
 
-// Null for a null or empty path. No file is touched. A limit of 0 means
+// Null for a null or empty path, and for a path longer than
+// TCORE_LOG_PATH_MAX bytes (traced). No file is touched. A limit of 0 means
 // TCORE_LOG_DEFAULT_KB.
 tcore_log* tcore_log_new(const char* path, int maxSizeKB);
 void tcore_log_free(tcore_log* log);

@@ -9,3 +9,5 @@
 #define TSRC_TASN1_PKCS7 "tgsp/src/tasn1/tasn1_pkcs7"
 #define TSRC_TASN1_MISC "tgsp/src/tasn1/tasn1_misc"
 #define TSRC_TCORE_MISC_WIN "tgsp/src/tcore/tcore_misc_win"
+#define TSRC_TCORE_LOG "tgsp/src/tcore/tcore_log"
+#define TSRC_POSIX_REGFILE "tgsp/src/posix/posix_regfile"

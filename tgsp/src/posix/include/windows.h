@@ -5,6 +5,8 @@
 // (return values, last-error codes, buffer rules). Wide texts are wchar_t.
 #pragma once
 
+#include <pthread.h>
+
 #include <cstddef>
 #include <cstdint>
 
@@ -103,6 +105,17 @@ int lstrlenW(LPCWSTR text);
 // Time (UTC; FILETIME counts 100 ns since 1601-01-01)
 void GetSystemTimeAsFileTime(LPFILETIME now);
 BOOL FileTimeToSystemTime(const FILETIME* fileTime, LPSYSTEMTIME systemTime);
+// The local time, safe to call from any thread.
+void GetLocalTime(LPSYSTEMTIME now);
+
+// Slim reader/writer lock, used exclusively. SRWLOCK_INIT makes it a constant
+// initialiser: nothing to create at load or to destroy at unload.
+typedef struct {
+    pthread_mutex_t mutex;
+} SRWLOCK, *PSRWLOCK;
+#define SRWLOCK_INIT {PTHREAD_MUTEX_INITIALIZER}
+void AcquireSRWLockExclusive(PSRWLOCK lock);
+void ReleaseSRWLockExclusive(PSRWLOCK lock);
 
 // Code pages
 int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR src, int srcLen, LPWSTR dst, int dstLen);
