@@ -204,7 +204,9 @@ TEST(CertInfoTest, CommonNameOfADn)
         {"CN=a + OU=b", 0, "a"},
         {"O=Bank, OU=Unit", DSC_ACX_ERR_NO_CN, ""},
         {"CN=, O=Bank", DSC_ACX_ERR_NO_CN, ""},
-        {"CN=\"open", DSC_ACX_ERR_NO_CN, ""},
+        {"CN=\"open", 0, "\"open"},                 // an unclosed quote quotes nothing
+        {"O=\"Bank, CN=Alice\", CN=Mallory", 0, "Mallory"},
+        {"CN=\"Dev \"\"Team\"\"\"", 0, "Dev \"Team\""},
         {"CN=" + std::string(200, 'x'), 0, std::string(127, 'x')},  // cut to the field
     };
     for (const auto& c : cases) {

@@ -188,16 +188,19 @@ TEST(SkfWalkTest, DeviceListingKeepsTenApplicationNames)
     int id = tutil_skf_load(vendor.path().c_str());
     TraceCapture trace;
     tcore_list* list = nullptr;
-    ASSERT_EQ(tutil_skf_findAllDev(id, &list), 2);
+    ASSERT_EQ(tutil_skf_findAllDev(id, &list), 3);
     auto* many = static_cast<tutil_skf_dev*>(list->items[0]);
     EXPECT_EQ(std::string(many->deviceName), "many");
     EXPECT_EQ(many->appCount, 10);
     EXPECT_EQ(std::string(many->appNames[9]), "a10");
-    EXPECT_EQ(std::string(many->devInfo->Label), "Many");
-    EXPECT_EQ(std::string(many->devInfo->SerialNumber), "SN-M");
+    EXPECT_EQ(std::string(many->label), "Many");
+    EXPECT_EQ(std::string(many->serialNumber), "SN-M");
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(many->devInfo->Reserved)), "user data text");
     auto* bare = static_cast<tutil_skf_dev*>(list->items[1]);
     EXPECT_EQ(bare->appCount, 0);
-    EXPECT_TRUE(trace.contains("skf_getDevInfo  broken gave an unterminated Label or SerialNumber, continue"));
+    // Fields filled to their last byte are 32-character values, read no further.
+    auto* broken = static_cast<tutil_skf_dev*>(list->items[2]);
+    EXPECT_EQ(std::string(broken->label), "BrokenBrokenBrokenBrokenBrokenBr");
+    EXPECT_EQ(std::string(broken->serialNumber), "SN-XSN-XSN-XSN-XSN-XSN-XSN-XSN-X");
     tcore_list_free(list);
 }
