@@ -136,7 +136,7 @@ TEST(CertKeyTest, UsageAndAlgorithm)
         {"certs/rsa_enc.der", 0, 1, 1, 0, TWCYT_ALG_RSA},   // keyEncipherment + dataEncipherment
         {"certs/rsa_v1.der", 1, 1, 1, 0, TWCYT_ALG_RSA},    // no keyUsage: both
         {"certs/sm2_sign.der", 1, 0, 0, 1, TWCYT_ALG_SM2},
-        {"certs/ec_p256.der", 1, 1, 0, 1, TWCYT_ALG_SM2},   // any EC key counts as SM2 here
+        {"certs/ec_p256.der", 1, 1, 0, 0, TWCYT_ERR_KEY_ALG},  // EC on another curve is not SM2
     };
     for (const auto& c : cases) {
         Cert cert(c.cert);
