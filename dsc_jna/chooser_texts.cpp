@@ -45,11 +45,12 @@ int chooser_languageForLcid(uint32_t lcid, int current)
     return current;
 }
 
-int chooser_languageForLocaleName(const char* name)
+int chooser_languageForLocaleName(const char* name, int current)
 {
     if (name == nullptr) return CHOOSER_LANG_ENGLISH;
-    if (isLocale(name, "zh_CN") || isLocale(name, "zh_SG")) return CHOOSER_LANG_SIMPLIFIED;
+    if (isLocale(name, "zh_CN")) return CHOOSER_LANG_SIMPLIFIED;
     if (isLocale(name, "zh_TW") || isLocale(name, "zh_HK")) return CHOOSER_LANG_TRADITIONAL;
+    if (isLocale(name, "zh") || std::strncmp(name, "zh_", 3) == 0) return current;
     return CHOOSER_LANG_ENGLISH;
 }
 
@@ -57,7 +58,7 @@ int chooser_languageFromEnvironment()
 {
     for (const char* variable : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
         const char* value = std::getenv(variable);
-        if (value != nullptr && value[0] != 0) return chooser_languageForLocaleName(value);
+        if (value != nullptr && value[0] != 0) return chooser_languageForLocaleName(value, CHOOSER_LANG_SIMPLIFIED);
     }
     return CHOOSER_LANG_ENGLISH;
 }

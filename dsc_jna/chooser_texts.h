@@ -26,10 +26,14 @@ const chooser_texts* chooser_textsFor(int language);
 // Chinese of any other region keeps `current`, the language shown last.
 int chooser_languageForLcid(uint32_t lcid, int current);
 
-// The language for a POSIX locale name such as "zh_TW.UTF-8": Simplified for
-// zh_CN and zh_SG, Traditional for zh_TW and zh_HK, English otherwise.
-int chooser_languageForLocaleName(const char* name);
+// The language for a POSIX locale name such as "zh_TW.UTF-8", by the same
+// rule: Simplified for zh_CN, Traditional for zh_TW and zh_HK, `current` for
+// Chinese of any other region or none ("zh_MO", "zh_SG", "zh"), English for
+// any other language.
+int chooser_languageForLocaleName(const char* name, int current);
 
 // The language of the process's locale environment: the first non-empty of
-// LC_ALL, LC_MESSAGES and LANG (English when all are empty).
+// LC_ALL, LC_MESSAGES and LANG (English when all are empty). The chooser
+// program starts afresh each time, so its current language is the one it
+// has at load: Simplified.
 int chooser_languageFromEnvironment();

@@ -11,6 +11,7 @@
 
 #define TUTIL_SKF_NAME 256
 #define TUTIL_SKF_PIN 64
+#define TUTIL_SKF_DEVINFO_TEXT 33  // a 32-byte DEVINFO text field and a NUL
 #define TUTIL_SKF_CERT_MAX 4096
 #define TUTIL_SKF_SIG_MAX 1024
 #define TUTIL_SKF_MAX_APPS 10
@@ -96,6 +97,10 @@ struct tutil_skf_dev {
     int providerId;
     char deviceName[TUTIL_SKF_NAME];
     DEVINFO* devInfo;
+    // Label and SerialNumber as texts: the DEVINFO fields hold 32 bytes and
+    // a 32-character value fills one without a NUL.
+    char label[TUTIL_SKF_DEVINFO_TEXT];
+    char serialNumber[TUTIL_SKF_DEVINFO_TEXT];
     char appNames[TUTIL_SKF_MAX_APPS][TUTIL_SKF_NAME];
     int appCount;
     int refCount;

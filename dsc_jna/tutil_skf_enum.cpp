@@ -11,29 +11,59 @@
 
 namespace {
 
+// The first attempt at a name list uses a fixed area, as it always has, so
+// a token that answers it sees the same calls. A list that does not fit is
+// measured (a null buffer asks for the size) and fetched again in an area
+// of that size, up to a limit no real token comes near.
 constexpr SKF_ULONG kListCapacity = 256;
+constexpr SKF_ULONG kListLimit = 64 * 1024;
 
 // What SKF_EnumDev, SKF_EnumApplication and SKF_EnumContainer fill: names,
 // each followed by a NUL, ended by an empty name. One guard byte behind the
 // area stays NUL whatever the library writes into it.
 struct NameList {
-    char names[kListCapacity + 1] = {0};
+    SKF_ULONG capacity = kListCapacity;
+    char* names = static_cast<char*>(tcore_zalloc(kListCapacity + 1));
     SKF_ULONG size = kListCapacity;
+    NameList() = default;
+    NameList(const NameList&) = delete;
+    NameList& operator=(const NameList&) = delete;
+    ~NameList() { tcore_free(names); }
 };
+
+// Fills `list` through `call(buffer, size)`: the fixed first attempt, then,
+// when the token says the area is too small, once more at the size it
+// reports.
+template <typename Call>
+SKF_ULONG fetchNames(NameList& list, Call call)
+{
+    SKF_ULONG code = call(list.names, &list.size);
+    if (code != SAR_BUFFER_TOO_SMALL) return code;
+    SKF_ULONG needed = 0;
+    code = call(nullptr, &needed);
+    if (code != SAR_OK) return code;
+    if (needed <= list.capacity || needed > kListLimit) return SAR_BUFFER_TOO_SMALL;
+    tcore_free(list.names);
+    list.capacity = needed;
+    list.names = static_cast<char*>(tcore_zalloc(static_cast<size_t>(needed) + 1));
+    list.size = needed;
+    return call(list.names, &list.size);
+}
 
 // Calls `handle` for each name. False, with nothing handled, when the list
 // is malformed: a size beyond the area, or a name whose NUL is not in it.
 template <typename Handle>
 bool forEachName(const NameList& list, Handle handle)
 {
-    if (list.size > kListCapacity) return false;
+    const size_t capacity = list.capacity;
+    if (list.size > capacity) return false;
     // Check the whole walk first, so a bad list does not half-happen.
     for (int pass = 0; pass < 2; ++pass) {
         long long remaining = list.size;
         size_t pos = 0;
-        while (pos < kListCapacity && list.names[pos] != 0) {
-            size_t len = strnlen(list.names + pos, kListCapacity - pos);
-            if (pos + len >= kListCapacity) return false;
+        while (pos < capacity && list.names[pos] != 0) {
+            size_t len = strnlen(list.names + pos, capacity - pos);
+            if (pos + len >= capacity) return false;
             if (pass == 1) handle(list.names + pos);
             remaining -= static_cast<long long>(len) + 1;
             pos += len + 1;
@@ -43,7 +73,13 @@ bool forEachName(const NameList& list, Handle handle)
     return true;
 }
 
-bool terminatedWithin(const char* field, size_t size) { return strnlen(field, size) < size; }
+// A DEVINFO text field read up to its first NUL within its 32 bytes: a
+// field filled to the last byte is a 32-character value.
+void fieldText(char* out, const char* field)
+{
+    std::memset(out, 0, TUTIL_SKF_DEVINFO_TEXT);
+    std::memcpy(out, field, strnlen(field, TUTIL_SKF_DEVINFO_TEXT - 1));
+}
 
 void copyName(char* to, const char* from)
 {
@@ -64,18 +100,12 @@ constexpr size_t kDevInfoArea = 1024;
 
 DEVINFO* newDevInfo() { return static_cast<DEVINFO*>(tcore_zalloc(kDevInfoArea)); }
 
-// The device's information, with its Label and SerialNumber proven to be
-// texts. Traced and false when the token refuses or sends broken texts.
+// The device's information; traced and false when the token refuses it.
 bool readDevInfo(tutil_skf_provider* p, DEVHANDLE hDev, const char* deviceName, DEVINFO* info)
 {
     SKF_ULONG code = p->skf_getDevInfo(hDev, info);
     if (code != SAR_OK) {
         TCORE_TRACE(TSRC_SKF, "skf_getDevInfo  %s failed %8x", deviceName, code);
-        return false;
-    }
-    if (!terminatedWithin(info->Label, sizeof info->Label) ||
-        !terminatedWithin(info->SerialNumber, sizeof info->SerialNumber)) {
-        TCORE_TRACE(TSRC_SKF, "skf_getDevInfo  %s gave an unterminated Label or SerialNumber, continue", deviceName);
         return false;
     }
     return true;
@@ -87,9 +117,15 @@ void disconnect(tutil_skf_provider* p, DEVHANDLE hDev, const char* deviceName)
     if (code != SAR_OK) TCORE_TRACE(TSRC_SKF, "skf_disConnectDev %s failed %8x, continue", deviceName, code);
 }
 
+SKF_ULONG enumApplications(tutil_skf_provider* p, DEVHANDLE hDev, NameList& apps)
+{
+    return fetchNames(apps, [&](char* names, SKF_ULONG* size) { return p->skf_enumApplication(hDev, names, size); });
+}
+
 bool enumDevices(tutil_skf_provider* p, NameList& devices)
 {
-    SKF_ULONG code = p->skf_enumDev(TRUE, devices.names, &devices.size);
+    SKF_ULONG code =
+        fetchNames(devices, [&](char* names, SKF_ULONG* size) { return p->skf_enumDev(TRUE, names, size); });
     if (code != SAR_OK) {
         TCORE_TRACE(TSRC_SKF, "skf_enumDev failed %8x", code);
         return false;
@@ -150,9 +186,10 @@ int tutil_skf_findAllCertsByDevSn(int providerId, const char* serialNumber, tcor
         DEVINFO* info = newDevInfo();
         int found = 0;
         if (readDevInfo(p, hDev, deviceName, info)) {
-            if (std::strcmp(wanted, info->SerialNumber) != 0) {
-                TCORE_TRACE(TSRC_SKF, "serialNumber: %s,devinfo.SerialNumber: %s no match", wanted,
-                            info->SerialNumber);
+            char serial[TUTIL_SKF_DEVINFO_TEXT];
+            fieldText(serial, info->SerialNumber);
+            if (std::strcmp(wanted, serial) != 0) {
+                TCORE_TRACE(TSRC_SKF, "serialNumber: %s,devinfo.SerialNumber: %s no match", wanted, serial);
             } else {
                 found = devCertsOrTrace(p, hDev, deviceName, list);
             }
@@ -165,7 +202,7 @@ int tutil_skf_findAllCertsByDevSn(int providerId, const char* serialNumber, tcor
 int tutil_skf_findDevCerts(tutil_skf_provider* p, DEVHANDLE hDev, const char* deviceName, tcore_list** list)
 {
     NameList apps;
-    SKF_ULONG code = p->skf_enumApplication(hDev, apps.names, &apps.size);
+    SKF_ULONG code = enumApplications(p, hDev, apps);
     if (code != SAR_OK) {
         TCORE_TRACE(TSRC_SKF, "skf_enumApplication failed %8x", code);
         return TUTIL_SKF_ERR_ENUM_APP;
@@ -195,7 +232,8 @@ int tutil_skf_findAppCerts(tutil_skf_provider* p, HAPPLICATION hApp, const char*
                            const char* applicationName, tcore_list** list)
 {
     NameList containers;
-    SKF_ULONG code = p->skf_enumContainer(hApp, containers.names, &containers.size);
+    SKF_ULONG code = fetchNames(
+        containers, [&](char* names, SKF_ULONG* size) { return p->skf_enumContainer(hApp, names, size); });
     if (code != SAR_OK) {
         TCORE_TRACE(TSRC_SKF, "skf_enumContainer failed %8x", code);
         return TUTIL_SKF_ERR_ENUM_CONTAINER;
@@ -254,7 +292,7 @@ int tutil_skf_findAllDev(int providerId, tcore_list** list)
             return 0;
         }
         NameList apps;
-        SKF_ULONG code = p->skf_enumApplication(hDev, apps.names, &apps.size);
+        SKF_ULONG code = enumApplications(p, hDev, apps);
         auto* dev = static_cast<tutil_skf_dev*>(tcore_zalloc(sizeof(tutil_skf_dev)));
         bool wellFormed = code == SAR_OK && forEachName(apps, [&](const char* appName) {
             if (dev->appCount < TUTIL_SKF_MAX_APPS) copyName(dev->appNames[dev->appCount++], appName);
@@ -267,6 +305,8 @@ int tutil_skf_findAllDev(int providerId, tcore_list** list)
         }
         dev->providerId = providerId;
         copyName(dev->deviceName, deviceName);
+        fieldText(dev->label, info->Label);
+        fieldText(dev->serialNumber, info->SerialNumber);
         dev->devInfo = info;
         appendTo(list, dev, tutil_skf_dev_release);
         return 1;

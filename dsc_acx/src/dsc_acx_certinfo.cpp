@@ -75,27 +75,22 @@ int collect(dsc_acx_certArray* array, const tcore_list* list, Matches matches)
 int dsc_acx_getCn(const char* dn, char* field)
 {
     if (dn == nullptr || field == nullptr) return DSC_ACX_ERR_ARG;
-    const char* at = std::strstr(dn, "CN=");
-    if (at == nullptr) return DSC_ACX_ERR_NO_CN;
-    const char* value = at + 3;
-    size_t len = 0;
-    if (*value == '"') {
-        ++value;
-        const char* close = std::strchr(value, '"');
-        if (close == nullptr) return DSC_ACX_ERR_NO_CN;
-        len = static_cast<size_t>(close - value);
-    } else {
-        len = std::strcspn(value, ",+");
-        // An unquoted value cannot end in a blank: the blank before " + "
-        // belongs to the separator.
-        while (len > 0 && value[len - 1] == ' ') --len;
+    // The DN walk, not a search for "CN=": a quoted O="Bank, CN=Alice" must
+    // not name the holder in the chooser.
+    tcore_list* values = nullptr;
+    int n = *dn == '\0' ? 0 : twcyt_dn_getRdnValues(dn, "CN", &values);
+    const char* value = n > 0 ? static_cast<const char*>(values->items[0]) : "";
+    size_t len = std::strlen(value);
+    int rc = DSC_ACX_ERR_NO_CN;
+    if (len > 0) {
+        // A value longer than the field is cut, never written past it.
+        if (len > DSC_ACX_CN_AREA - 1) len = DSC_ACX_CN_AREA - 1;
+        std::memset(field, 0, DSC_ACX_CN_AREA);
+        std::memcpy(field, value, len);
+        rc = 0;
     }
-    if (len == 0) return DSC_ACX_ERR_NO_CN;
-    // A value longer than the field is cut, never written past it.
-    if (len > DSC_ACX_CN_AREA - 1) len = DSC_ACX_CN_AREA - 1;
-    std::memset(field, 0, DSC_ACX_CN_AREA);
-    std::memcpy(field, value, len);
-    return 0;
+    tcore_list_free(values);
+    return rc;
 }
 
 int dsc_acx_certinfo_release(dsc_acx_certinfo* info)
@@ -141,7 +136,15 @@ int dsc_acx_certinfo_build(const dsc_acx_cert* cert, dsc_acx_certinfo* info)
     dsc_acx_getCn(info->subjectDn, info->subjectCn);
     dsc_acx_getCn(info->issuerDn, info->issuerCn);
     twcyt_cert_getValidity(info->cert, info->notBefore, info->notAfter);
-    twcyt_cert_toBase64(info->cert, info->certBase64);
+    // The text goes back in the caller's certificate buffer, which holds
+    // 4096 bytes: a certificate whose text does not fit is no candidate,
+    // rather than a selection that hands back a cut or empty text.
+    if (twcyt_cert_toBase64(info->cert, info->certBase64) < 0) {
+        TCORE_TRACE(TSRC_DSC_ACX, "certificate of %u bytes too large for the %d-byte text, continue",
+                    static_cast<unsigned>(info->cert->cbCertEncoded), static_cast<int>(sizeof info->certBase64));
+        dsc_acx_certinfo_release(info);
+        return DSC_ACX_ERR_BASE64;
+    }
     return 0;
 }
 

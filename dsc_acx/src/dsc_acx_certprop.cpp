@@ -115,7 +115,9 @@ int dsc_acx_cert_getSubjectRdn(const char* cert, const char* field, char* area)
 int dsc_acx_getCertProperty(const char* cert, const char* field, char* out, int outLen)
 {
     char area[DSC_ACX_FIELD_AREA] = {0};
-    if (cert == nullptr || *cert == '\0' || field == nullptr || *field == '\0') return DSC_ACX_ERR_ARG;
+    // An empty field is a field query that finds nothing (-2008), traced
+    // and logged like any other.
+    if (cert == nullptr || *cert == '\0' || field == nullptr) return DSC_ACX_ERR_ARG;
 
     if (named(field, "SN")) {
         int rc = dsc_acx_cert_getHexSn(cert, out, outLen);

@@ -19,9 +19,10 @@ void freeDevice(void* item)
     tcore_free(d);
 }
 
-// Device information texts are bounded by their fields; the token layer
-// has made sure each holds its NUL.
 const DEVINFO& infoOf(const dsc_acx_device* d) { return *d->device->devInfo; }
+// Label and serial number as the token layer read them: texts of up to 32
+// characters.
+const char* labelOf(const dsc_acx_device* d) { return d->device->label; }
 
 bool sameDevice(void* earlier, void* later)
 {
@@ -29,15 +30,15 @@ bool sameDevice(void* earlier, void* later)
     auto* b = static_cast<const dsc_acx_device*>(later);
     return std::strcmp(a->kind, DSC_ACX_KIND_SKF) == 0 && std::strcmp(b->kind, DSC_ACX_KIND_SKF) == 0 &&
            std::strcmp(a->device->deviceName, b->device->deviceName) == 0 &&
-           std::strcmp(infoOf(a).SerialNumber, infoOf(b).SerialNumber) == 0;
+           std::strcmp(a->device->serialNumber, b->device->serialNumber) == 0;
 }
 
 bool hasDuplicateLabels(const tcore_list* list)
 {
     for (int i = 0; i < list->count; ++i)
         for (int j = i + 1; j < list->count; ++j)
-            if (std::strcmp(infoOf(static_cast<dsc_acx_device*>(list->items[i])).Label,
-                            infoOf(static_cast<dsc_acx_device*>(list->items[j])).Label) == 0)
+            if (std::strcmp(labelOf(static_cast<dsc_acx_device*>(list->items[i])),
+                            labelOf(static_cast<dsc_acx_device*>(list->items[j]))) == 0)
                 return true;
     return false;
 }
@@ -47,7 +48,7 @@ int chooseDevice(const tcore_list* list, const char* label, const dsc_acx_device
     if (label != nullptr && label[0] != 0) {
         for (int i = 0; i < list->count; ++i) {
             auto* d = static_cast<const dsc_acx_device*>(list->items[i]);
-            if (std::strcmp(d->kind, DSC_ACX_KIND_SKF) == 0 && std::strcmp(infoOf(d).Label, label) == 0) {
+            if (std::strcmp(d->kind, DSC_ACX_KIND_SKF) == 0 && std::strcmp(labelOf(d), label) == 0) {
                 *chosen = d;
                 return 0;
             }
@@ -143,7 +144,7 @@ int dsc_acx_dev_enum(const char* separator, const tcore_list* list, char* out, i
     size_t sepLen = std::strlen(separator);
     size_t used = 0;
     for (int i = 0; i < list->count; ++i) {
-        const char* label = infoOf(static_cast<const dsc_acx_device*>(list->items[i])).Label;
+        const char* label = labelOf(static_cast<const dsc_acx_device*>(list->items[i]));
         size_t len = std::strlen(label);
         if (len == 0) continue;
         // Labels, separators between them and the terminator must all fit.

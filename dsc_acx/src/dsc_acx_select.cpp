@@ -90,14 +90,16 @@ int dsc_acx_selectCertByDn(const char* field, const char* value, char* outCert)
 {
     dsc_acx_releaseSelectedCert();
     if (outCert == nullptr) return DSC_ACX_ERR_ARG;
-    if (field != nullptr && std::strlen(field) > DSC_ACX_FIELD_MAX) return DSC_ACX_ERR_ARG;
+    bool search = field != nullptr && field[0] != 0 && value != nullptr && value[0] != 0;
+    // Without a value the field is not used, whatever its length.
+    if (search && std::strlen(field) > DSC_ACX_FIELD_MAX) return DSC_ACX_ERR_ARG;
     Selection s;
     int rc = dsc_acx_getAllSignCerts(&s.list);
     if (rc <= 0) {
         dsc_acx_logError("dsc_acx_getAllSignCerts failed %d (%d)", rc, rc);
         return rc;
     }
-    if (field != nullptr && field[0] != 0 && value != nullptr && value[0] != 0) {
+    if (search) {
         char* utf8Value = nullptr;
         rc = tcore_mbToUtf8(value, 0, &utf8Value);
         if (rc < 0) return rc;

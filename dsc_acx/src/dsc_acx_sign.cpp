@@ -15,6 +15,7 @@
 #include "tasn1_pkcs7.h"
 #include "tasn1_sm2sig.h"
 #include "tcore_codec.h"
+#include "tcore_errors.h"
 #include "tcore_mem.h"
 #include "tcore_sources.h"
 #include "tcore_trace.h"
@@ -135,6 +136,9 @@ int encodeAndBase64(const unsigned char* data, int dataLen, bool detached, PCCER
         result = DSC_ACX_ERR_CERT_BUFFER;
     } else {
         result = tcore_base64_encodePieces(out, parts, 3, outSize);
+        // The host reads the text up to its NUL: a text that fills the
+        // buffer to the last byte has none, and is refused like a longer one.
+        if (result >= outSize) result = TCORE_ERR_BUFSIZE;
         if (result < 0) {
             TCORE_TRACE(TSRC_DSC_ACX, "tcore_base64_encode failed %d", result);
             result = DSC_ACX_ERR_BASE64;
@@ -225,13 +229,18 @@ char* dsc_acx_sign(const unsigned char* data, int dataLen, int mode, const char*
     }
     char* out = nullptr;
     if (mode == DSC_ACX_SIGN_ATTACHED || mode == DSC_ACX_SIGN_DETACHED) {
-        // Room for the base64 of the content (when attached) and of the
-        // certificate, signature and structure around it. A text passed
-        // without its length is measured first, so it gets its room too.
+        // Room for the base64 of the content (when attached), of the
+        // certificate twice (itself, and its issuer name and serial number
+        // again in the signer's information), and of the signature and
+        // structure around them, with the terminator. A text passed without
+        // its length is measured first, so it gets its room too.
         int64_t contentLen = dataLen > 0 ? dataLen
                              : data != nullptr ? static_cast<int64_t>(std::strlen(reinterpret_cast<const char*>(data)))
                                                : 0;
-        int64_t size = kOutputReserve + (mode == DSC_ACX_SIGN_ATTACHED ? (contentLen + 2) / 3 * 4 : 0);
+        const PCCERT_CONTEXT cert = dsc_acx_selectedCert->cert;
+        int64_t certText = cert != nullptr ? (static_cast<int64_t>(cert->cbCertEncoded) + 2) / 3 * 4 : 0;
+        int64_t size = kOutputReserve + 2 * certText +
+                       (mode == DSC_ACX_SIGN_ATTACHED ? (contentLen + 2) / 3 * 4 : 0);
         if (size > INT32_MAX) {
             rc = DSC_ACX_ERR_BASE64;
         } else {

@@ -1,4 +1,5 @@
 // Devices: enumeration, connection, DEVINFO, label, state, random numbers.
+#include <algorithm>
 #include <cstring>
 
 #include "token_limits.h"
@@ -13,6 +14,12 @@ namespace {
 void put_unterminated(SKF_CHAR* field, std::size_t width, const std::string& text)
 {
     for (std::size_t i = 0; i < width; ++i) field[i] = text.empty() ? 'X' : text[i % text.size()];
+}
+
+void put_full_width(SKF_CHAR* field, std::size_t width, const std::string& text)
+{
+    std::memset(field, 0, width);
+    std::memcpy(field, text.data(), std::min(text.size(), width));
 }
 
 void fill_devinfo(const DeviceInfo& info, DEVINFO& out, bool unterminated)
@@ -32,8 +39,11 @@ void fill_devinfo(const DeviceInfo& info, DEVINFO& out, bool unterminated)
     auto put = unterminated ? put_unterminated : put_text;
     put(out.Manufacturer, sizeof out.Manufacturer, info.manufacturer);
     put(out.Issuer, sizeof out.Issuer, info.issuer);
-    put(out.Label, sizeof out.Label, info.label);
-    put(out.SerialNumber, sizeof out.SerialNumber, info.serial_number);
+    // Label and serial number fill their 32 bytes when they are that long,
+    // with no room left for a NUL, as real tokens send them.
+    auto put_field = unterminated ? put_unterminated : put_full_width;
+    put_field(out.Label, sizeof out.Label, info.label);
+    put_field(out.SerialNumber, sizeof out.SerialNumber, info.serial_number);
     if (info.user_data)
         put(reinterpret_cast<SKF_CHAR*>(out.Reserved), sizeof out.Reserved, *info.user_data);
 }

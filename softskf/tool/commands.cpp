@@ -100,9 +100,11 @@ void add_device_to_state(Options& o, State& state)
     device.info.manufacturer = o.get("manufacturer", device.info.manufacturer);
     device.info.issuer = o.get("issuer", device.info.issuer);
     if (o.has("user-data")) device.info.user_data = o.get("user-data");
-    if (device.info.label.size() > 31 || device.info.serial_number.size() > 31 || device.info.manufacturer.size() > 63 ||
+    // A 32-byte label or serial fills its DEVINFO field without a NUL, as
+    // tokens in the field do.
+    if (device.info.label.size() > 32 || device.info.serial_number.size() > 32 || device.info.manufacturer.size() > 63 ||
         device.info.issuer.size() > 63 || (device.info.user_data && device.info.user_data->size() > 63))
-        throw ToolError("texts too long for DEVINFO: label and serial 31 bytes, manufacturer, issuer, user data 63");
+        throw ToolError("texts too long for DEVINFO: label and serial 32 bytes, manufacturer, issuer, user data 63");
     state.devices.push_back(device);
 }
 

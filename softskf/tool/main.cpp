@@ -30,7 +30,7 @@ const Command commands_table[] = {
     {"add-device", commands::add_device, {"absent"},
      {"module", "name", "label", "serial", "user-data", "manufacturer", "issuer"},
      "add-device --name NAME [--label L] [--serial S] [--user-data TEXT] [--manufacturer M] [--issuer I] [--absent]\n"
-     "  Adds a device. Label and serial number hold 31 bytes, the others 63; the user data\n"
+     "  Adds a device. Label and serial number hold 32 bytes, the others 63; the user data\n"
      "  is the text a caller reads from DEVINFO.Reserved. --absent: listed only when the\n"
      "  caller asks for all devices, and connecting fails.\n"},
     {"add-app", commands::add_app, {},

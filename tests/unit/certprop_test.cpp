@@ -6,6 +6,7 @@
 
 #include "dsc_acx_errors.h"
 #include "dsc_jna.h"
+#include "cert_forge.h"
 #include "fixtures.h"
 #include "trace_capture.h"
 
@@ -90,7 +91,7 @@ TEST(CertPropertyTest, FailuresAndTheirTraces)
     const std::vector<Case> cases = {
         {"field the subject lacks", cert, "E", DSC_ACX_ERR_NO_FIELD, "twcyt_cert_getRdn fail -2031"},
         {"field name of 8 characters", cert, "LOCALITY", DSC_ACX_ERR_ARG, nullptr},
-        {"empty field name", cert, "", DSC_ACX_ERR_ARG, nullptr},
+        {"empty field name", cert, "", DSC_ACX_ERR_NO_FIELD, "twcyt_cert_getRdn fail -2031"},
         {"empty certificate", "", "DN", DSC_ACX_ERR_ARG, nullptr},
         {"garbage", "this is no certificate", "DN", DSC_ACX_ERR_CERT_LOAD, "twcyt_cert_load fail"},
         {"base64 of garbage", "MIIBgarbage+/==", "SN", DSC_ACX_ERR_CERT_LOAD, "(dsc_acx/src/dsc_acx "},
@@ -110,4 +111,37 @@ TEST(CertPropertyTest, FailuresAndTheirTraces)
     char out[64];
     EXPECT_EQ(Sgn_GetCertProperty(nullptr, "DN", out, 64), DSC_ACX_ERR_ARG);
     EXPECT_EQ(Sgn_GetCertProperty(cert.c_str(), nullptr, out, 64), DSC_ACX_ERR_ARG);
+}
+
+// A field's value is the attribute's value, without the quotes the DN text
+// carries; each attribute of a multi-valued RDN is a field of its own; a
+// quoted value that reads like a field is no field. The DN stays as rendered.
+TEST(CertPropertyTest, FieldValuesAreAttributeValues)
+{
+    const std::string mixed = base64Of(fixture("names/mixed.der"));
+    const std::string multi = base64Of(fixture("names/multi.der"));
+    const std::string crafted = base64Of(withSubject(
+        fixture("certs/sm2_sign.der"), x500Name({{{"O", "Bank, CN=Alice"}}, {{"CN", "Mallory"}}})));
+    struct Case {
+        const char* what;
+        std::string cert;
+        const char* field;
+        int rc;
+        std::string answer;
+    };
+    const std::vector<Case> cases = {
+        {"comma inside quotes", mixed, "O", 0, "Acme, Inc."},
+        {"doubled quotes", mixed, "OU", 0, "Dev \"Team\""},
+        {"first of a multi-valued RDN", multi, "CN", 0, "x"},
+        {"inside a multi-valued RDN", multi, "O", 0, "z"},
+        {"last of a multi-valued RDN", multi, "OU", 0, "y"},
+        {"quoted value posing as a field", crafted, "CN", 0, "Mallory"},
+        {"the quoted value itself", crafted, "O", 0, "Bank, CN=Alice"},
+        {"the DN as rendered", crafted, "DN", 0, "O=\"Bank, CN=Alice\", CN=Mallory"},
+    };
+    for (const auto& c : cases) {
+        Answer a = ask(c.cert, c.field, 256);
+        EXPECT_EQ(a.rc, c.rc) << c.what;
+        EXPECT_EQ(std::string(a.text.c_str()), c.answer) << c.what;
+    }
 }

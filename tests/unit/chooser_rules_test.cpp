@@ -89,19 +89,30 @@ TEST(ChooserLanguage, FollowsThePosixLocaleName)
 {
     struct Case {
         const char* name;
+        int current;
         int language;
     } cases[] = {
-        {"zh_CN.UTF-8", CHOOSER_LANG_SIMPLIFIED}, {"zh_CN", CHOOSER_LANG_SIMPLIFIED},
-        {"zh_SG.GBK", CHOOSER_LANG_SIMPLIFIED},   {"zh_CN@pinyin", CHOOSER_LANG_SIMPLIFIED},
-        {"zh_TW.UTF-8", CHOOSER_LANG_TRADITIONAL}, {"zh_HK.BIG5-HKSCS", CHOOSER_LANG_TRADITIONAL},
-        {"zh_MO.UTF-8", CHOOSER_LANG_ENGLISH},    {"zh", CHOOSER_LANG_ENGLISH},
-        {"zh_CNX", CHOOSER_LANG_ENGLISH},         {"en_US.UTF-8", CHOOSER_LANG_ENGLISH},
-        {"C", CHOOSER_LANG_ENGLISH},              {"", CHOOSER_LANG_ENGLISH},
-        {nullptr, CHOOSER_LANG_ENGLISH},
+        {"zh_CN.UTF-8", CHOOSER_LANG_ENGLISH, CHOOSER_LANG_SIMPLIFIED},
+        {"zh_CN", CHOOSER_LANG_TRADITIONAL, CHOOSER_LANG_SIMPLIFIED},
+        {"zh_CN@pinyin", CHOOSER_LANG_ENGLISH, CHOOSER_LANG_SIMPLIFIED},
+        {"zh_TW.UTF-8", CHOOSER_LANG_SIMPLIFIED, CHOOSER_LANG_TRADITIONAL},
+        {"zh_HK.BIG5-HKSCS", CHOOSER_LANG_SIMPLIFIED, CHOOSER_LANG_TRADITIONAL},
+        // Chinese of another region, or of none, keeps the current language.
+        {"zh_MO.UTF-8", CHOOSER_LANG_SIMPLIFIED, CHOOSER_LANG_SIMPLIFIED},
+        {"zh_MO.UTF-8", CHOOSER_LANG_TRADITIONAL, CHOOSER_LANG_TRADITIONAL},
+        {"zh", CHOOSER_LANG_SIMPLIFIED, CHOOSER_LANG_SIMPLIFIED},
+        {"zh.UTF-8", CHOOSER_LANG_TRADITIONAL, CHOOSER_LANG_TRADITIONAL},
+        {"zh_SG.GBK", CHOOSER_LANG_TRADITIONAL, CHOOSER_LANG_TRADITIONAL},
+        {"zh_CNX", CHOOSER_LANG_TRADITIONAL, CHOOSER_LANG_TRADITIONAL},
+        {"zhx_CN", CHOOSER_LANG_SIMPLIFIED, CHOOSER_LANG_ENGLISH},
+        {"en_US.UTF-8", CHOOSER_LANG_SIMPLIFIED, CHOOSER_LANG_ENGLISH},
+        {"C", CHOOSER_LANG_SIMPLIFIED, CHOOSER_LANG_ENGLISH},
+        {"", CHOOSER_LANG_SIMPLIFIED, CHOOSER_LANG_ENGLISH},
+        {nullptr, CHOOSER_LANG_SIMPLIFIED, CHOOSER_LANG_ENGLISH},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name == nullptr ? "(null)" : c.name);
-        EXPECT_EQ(chooser_languageForLocaleName(c.name), c.language);
+        EXPECT_EQ(chooser_languageForLocaleName(c.name, c.current), c.language);
     }
 }
 

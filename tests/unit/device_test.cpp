@@ -6,6 +6,7 @@
 
 #include "dsc_acx_device.h"
 #include "dsc_acx_errors.h"
+#include "dsc_acx_selected.h"
 #include "dsc_jna.h"
 #include "temp_dir.h"
 #include "test_registry.h"
@@ -171,4 +172,24 @@ TEST(DeviceTest, BrokenLibraryDoesNotHideTheOthers)
     EXPECT_TRUE(trace.contains("find SKF certs with " + dir.file(libraryFileName("missing")) + " failed -1041, find continue"));
     EXPECT_TRUE(trace.contains("dsc_acx_getSKFDev (tutil_skf_findAllDev)  fail " + bad.path() + ", -160141"));
     test_registry_clear();
+}
+
+// A label or serial number of 32 characters fills its DEVINFO field without
+// a NUL: it is a 32-character value, and the device is listed, read and
+// found by that serial number like any other.
+TEST(DeviceTest, FullWidthLabelAndSerialNumber)
+{
+    const std::string label(32, 'L');
+    const std::string serial = "0123456789ABCDEF0123456789ABCDEF";
+    RegisteredTokens tokens({tokenState({tokenDevice("d1", label, serial,
+                                                     {tokenApplication("app", "111111", {tokenContainer("c1", "sm2_li")})}),
+                                         tokenDevice("d2", "Short", "SN2", {app()})})});
+    EXPECT_EQ(devEnum("|"), label + "|Short");
+    Buffer out(64);
+    ASSERT_EQ(Sgn_Dev_GetSerialNumber(label.c_str(), out.data(), out.len), 0);
+    EXPECT_EQ(out.text(), serial);
+    char cert[4096];
+    EXPECT_EQ(Sgn_SelectCertByKeySn(serial.c_str(), cert, sizeof cert), 0);
+    EXPECT_EQ(Sgn_SelectCertByKeySn(serial.substr(0, 31).c_str(), cert, sizeof cert), DSC_ACX_ERR_NO_CERT);
+    dsc_acx_releaseSelectedCert();
 }

@@ -1,15 +1,18 @@
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "cert_forge.h"
 #include "chooser_answer.h"
 #include "dsc_acx_certinfo.h"
 #include "dsc_acx_errors.h"
 #include "dsc_acx_gather.h"
 #include "dsc_acx_selected.h"
 #include "dsc_jna.h"
+#include "fixtures.h"
 #include "tcore_codec.h"
 #include "tcore_errors.h"
 #include "selection_fixture.h"
@@ -21,14 +24,6 @@
 #include "tutil_skf_cus.h"
 
 namespace {
-
-std::string base64Of(const std::string& der)
-{
-    std::string text((der.size() + 2) / 3 * 4, '\0');
-    tcore_base64_encode(text.data(), reinterpret_cast<const unsigned char*>(der.data()), static_cast<int>(der.size()),
-                        static_cast<int>(text.size()));
-    return text;
-}
 
 std::string app(std::initializer_list<std::string> containers)
 {
@@ -63,9 +58,24 @@ std::string token(const std::string& serial, std::initializer_list<std::string> 
     return tokenState({tokenDevice("dev-" + serial, "Label " + serial, serial, {app(containers)})});
 }
 
+// One selection by field and value, its result and the CN then selected.
+struct SelectionCase {
+    const char* field;
+    const char* value;
+    int result;
+    std::string chosen;
+};
+
 class SelectTest : public CleanSelection<::testing::Test> {
 protected:
     std::string selected() const { return dsc_acx_selectedCert != nullptr ? dsc_acx_selectedCert->subjectCn : "(none)"; }
+    void expectSelections(const std::vector<SelectionCase>& cases)
+    {
+        for (const auto& c : cases) {
+            EXPECT_EQ(Sgn_SelectCertByDn(c.field, c.value, out), c.result) << c.field << "=" << c.value;
+            EXPECT_EQ(selected(), c.chosen) << c.field << "=" << c.value;
+        }
+    }
     char out[4096];
 };
 
@@ -124,13 +134,7 @@ TEST_F(SelectTest, MatchingBySubjectFields)
     const std::string zhangDn = reversedDnOf("sm2_zhang");
     const std::string liDnExtra = reversedDnOf("sm2_li") + ", OU=x";  // one part too many
     ChooserAnswer none(-1);  // no chooser may show
-    struct Case {
-        const char* field;
-        const char* value;
-        int result;
-        std::string chosen;
-    };
-    const Case cases[] = {
+    expectSelections({
         {"cn", "Zhang", 0, "Zhang San"},  // field names in any case
         {"CN", "Si", 0, "Li Si"},         // substring of the value
         {"CN,O", "Li,Bank", 0, "Li Si"},
@@ -140,11 +144,7 @@ TEST_F(SelectTest, MatchingBySubjectFields)
         {"dn", liDnExtra.c_str(), DSC_ACX_ERR_NO_CERT, "(none)"},
         {"ORGANIZ", "Bank", DSC_ACX_ERR_NO_CERT, "(none)"},
         {"ORGANIZA", "Bank", DSC_ACX_ERR_ARG, "(none)"},  // longer than a field name may be
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(Sgn_SelectCertByDn(c.field, c.value, out), c.result) << c.field << "=" << c.value;
-        EXPECT_EQ(selected(), c.chosen) << c.field << "=" << c.value;
-    }
+    });
     EXPECT_TRUE(none.rowsShown().empty());
 
 }
@@ -204,7 +204,9 @@ TEST(CertInfoTest, CommonNameOfADn)
         {"CN=a + OU=b", 0, "a"},
         {"O=Bank, OU=Unit", DSC_ACX_ERR_NO_CN, ""},
         {"CN=, O=Bank", DSC_ACX_ERR_NO_CN, ""},
-        {"CN=\"open", DSC_ACX_ERR_NO_CN, ""},
+        {"CN=\"open", 0, "\"open"},                 // an unclosed quote quotes nothing
+        {"O=\"Bank, CN=Alice\", CN=Mallory", 0, "Mallory"},
+        {"CN=\"Dev \"\"Team\"\"\"", 0, "Dev \"Team\""},
         {"CN=" + std::string(200, 'x'), 0, std::string(127, 'x')},  // cut to the field
     };
     for (const auto& c : cases) {
@@ -251,4 +253,101 @@ TEST_F(SelectTest, PinGoesToTheSelectedTokenCertificate)
     EXPECT_EQ(dsc_acx_selectedCert->tokenObject, nullptr);
     EXPECT_TRUE(none.rowsShown().empty());
 
+}
+
+// Subjects an issuer may write: a quoted value that reads like another
+// field, and a multi-valued RDN. Only real attributes match, so Mallory's
+// certificate is not taken for Alice's, and no chooser opens for it.
+TEST_F(SelectTest, OnlyRealAttributesMatch)
+{
+    test_registry_clear();
+    const std::string alice = withSubject(tokenCertificate("sm2_zhang"), x500Name({{{"O", "Bank"}}, {{"CN", "Alice"}}}));
+    const std::string mallory =
+        withSubject(tokenCertificate("sm2_li"), x500Name({{{"O", "Bank, CN=Alice"}}, {{"CN", "Mallory"}}}));
+    const std::string multi = withSubject(fixture("certs/sm2_sign.der"),
+                                          x500Name({{{"CN", "x"}, {"O", "z"}, {"OU", "y"}}, {{"C", "CN"}}}));
+    test_stores_add("MY", mallory);
+    test_stores_add("MY", multi);
+    ChooserAnswer none(-1);  // no chooser may show
+    expectSelections({
+        {"CN", "Alice", DSC_ACX_ERR_NO_CERT, "(none)"},
+        {"CN", "Mallory", 0, "Mallory"},
+        {"O", "CN=Alice", 0, "Mallory"},  // the quoted value is O's
+        {"CN", "x", 0, "x"},
+        {"O", "z", 0, "x"},
+        {"OU", "y", 0, "x"},
+        {"CN", "O=z", DSC_ACX_ERR_NO_CERT, "(none)"},
+    });
+    test_stores_add("MY", alice);
+    ASSERT_EQ(Sgn_SelectCertByDn("CN", "Alice", out), 0);
+    EXPECT_EQ(std::string(out), base64Of(alice));
+    EXPECT_TRUE(none.rowsShown().empty());
+}
+
+// The certificate text goes back in a buffer of 4096 bytes: 3069 bytes of
+// DER make 4092 characters, 3070 make 4096, with no room for the NUL. A
+// certificate whose text does not fit is not offered, from a store or a
+// token, rather than selected with an empty or cut text.
+TEST_F(SelectTest, CertificateWhoseTextDoesNotFitIsNotOffered)
+{
+    const std::string base = tokenCertificate("sm2_li");
+    const std::string tokenKey = fixture("tokens/sm2_li.json");
+    for (size_t size : {3067u, 3069u, 3070u, 3072u, 4096u}) {
+        SCOPED_TRACE(size);
+        const std::string der = withDerSize(base, size);
+        const bool fits = size <= 3069;
+        test_stores_clear();
+        test_registry_clear();
+        test_stores_add("MY", der);
+        std::memset(out, '#', sizeof out);
+        TraceCapture trace;
+        EXPECT_EQ(Sgn_SelectCertByDn(nullptr, nullptr, out), fits ? 0 : DSC_ACX_ERR_NO_CERT);
+        if (fits) {
+            EXPECT_EQ(std::string(out), base64Of(der));
+        } else {
+            EXPECT_TRUE(trace.contains("certificate of " + std::to_string(size) + " bytes too large for the 4096-byte text, continue"));
+        }
+        dsc_acx_releaseSelectedCert();
+
+        // The same certificate on a token, asked for by serial number.
+        test_stores_clear();
+        std::string container = tokenContainer("c1", "sm2_li");
+        auto lower = [](std::string hex) {
+            for (char& ch : hex) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+            return hex;
+        };
+        const std::string oldHex = lower(hexOf(base));
+        size_t at = container.find(oldHex);
+        ASSERT_NE(at, std::string::npos);
+        container.replace(at, oldHex.size(), lower(hexOf(der)));
+        RegisteredTokens tokens({token("SN-BIG", {container})});
+        EXPECT_EQ(Sgn_SelectCertByKeySn("SN-BIG", out, sizeof out), fits ? 0 : DSC_ACX_ERR_NO_CERT);
+        if (fits) EXPECT_EQ(std::string(out), base64Of(der));
+        dsc_acx_releaseSelectedCert();
+    }
+}
+
+// An EC key on another curve cannot sign on this road: such a certificate
+// is not gathered, so the user is never offered one that fails with -1007.
+TEST_F(SelectTest, EcCertificateOnAnotherCurveIsNotOffered)
+{
+    test_registry_clear();
+    test_stores_add("MY", fixture("certs/ec_p256.der"));
+    EXPECT_EQ(Sgn_SelectCertByDn("CN", "p256", out), DSC_ACX_ERR_NO_CERT);
+    test_stores_add("MY", fixture("certs/sm2_sign.der"));
+    ChooserAnswer none(-1);
+    ASSERT_EQ(Sgn_SelectCertByDn(nullptr, nullptr, out), 0);
+    EXPECT_EQ(selected(), "sm2 user");
+    EXPECT_TRUE(none.rowsShown().empty());
+}
+
+// Without a value the field is not used, whatever its length.
+TEST_F(SelectTest, LongFieldWithoutValueSelectsAll)
+{
+    test_registry_clear();
+    test_stores_add("MY", tokenCertificate("sm2_li"));
+    EXPECT_EQ(Sgn_SelectCertByDn("TOOLONGFIELD", "", out), 0);
+    EXPECT_EQ(selected(), "Li Si");
+    EXPECT_EQ(Sgn_SelectCertByDn("TOOLONGFIELD", nullptr, out), 0);
+    EXPECT_EQ(Sgn_SelectCertByDn("TOOLONGFIELD", "Li", out), DSC_ACX_ERR_ARG);
 }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -10,6 +11,7 @@
 #include "dsc_acx_selected.h"
 #include "dsc_acx_sign.h"
 #include "dsc_jna.h"
+#include "cert_forge.h"
 #include "fixtures.h"
 #include "sign_support.h"
 #include "tcore_codec.h"
@@ -18,6 +20,7 @@
 #include "test_stores.h"
 #include "token_vendor.h"
 #include "trace_capture.h"
+#include "twcyt_cert.h"
 #include "twcyt_sign.h"
 
 namespace {
@@ -133,18 +136,67 @@ TEST_F(SignTest, OutputOneCharacterShortAndTextData)
     ASSERT_GT(full, 0);
     dsc_acx_releaseSelectedCert();
 
-    ASSERT_EQ(Sgn_SelectCertByKeySn("SN-RSA", cert, sizeof cert), 0);
-    dsc_acx_certinfo_setPin("111111");
-    TraceCapture trace;
-    EXPECT_EQ(dsc_acx_p7sign(reinterpret_cast<const unsigned char*>(kData.c_str()), static_cast<int>(kData.size()), 0,
-                             out.data(), full - 1),
-              DSC_ACX_ERR_BASE64);
-    EXPECT_TRUE(trace.contains("tcore_base64_encode failed -10003"));
-    EXPECT_EQ(dsc_acx_selectedCert->cert, nullptr);  // the record gave its certificate up
-    dsc_acx_releaseSelectedCert();
+    // One byte short of the text, and exactly the text with no byte left
+    // for its NUL: both refused. One more byte holds text and terminator.
+    for (int size : {full - 1, full, full + 1}) {
+        ASSERT_EQ(Sgn_SelectCertByKeySn("SN-RSA", cert, sizeof cert), 0);
+        dsc_acx_certinfo_setPin("111111");
+        std::fill(out.begin(), out.end(), '#');
+        TraceCapture trace;
+        int rc = dsc_acx_p7sign(reinterpret_cast<const unsigned char*>(kData.c_str()),
+                                static_cast<int>(kData.size()), 0, out.data(), size);
+        if (size <= full) {
+            EXPECT_EQ(rc, DSC_ACX_ERR_BASE64) << size;
+            EXPECT_TRUE(trace.contains("tcore_base64_encode failed -10003")) << size;
+        } else {
+            EXPECT_EQ(rc, full);
+            EXPECT_EQ(out[static_cast<size_t>(full)], '\0');
+        }
+        EXPECT_EQ(dsc_acx_selectedCert->cert, nullptr);  // the record gave its certificate up
+        dsc_acx_releaseSelectedCert();
+    }
 
     ASSERT_EQ(Sgn_SelectCertByKeySn("SN-RSA", cert, sizeof cert), 0);
     EXPECT_EQ(dsc_acx_p7sign(reinterpret_cast<const unsigned char*>(""), 0, 0, out.data(), 100), DSC_ACX_ERR_ARG);
+}
+
+// A record whose certificate is large: the text Sgn_Sign returns is whole
+// and terminated for every size around the one that filled a fixed room of
+// 8192 characters (plus the content's share) to its last byte. The token
+// signs; the record carries the grown copy of the token's certificate.
+TEST_F(SignTest, SignatureTextIsWholeAndTerminatedForLargeCertificates)
+{
+    RegisteredTokens tokens({token("SN1", tokenContainer("c1", "sm2_zhang"))});
+    const std::string base = tokenCertificate("sm2_zhang");
+    auto signWith = [&](const std::string& der, int mode) {
+        EXPECT_EQ(Sgn_SelectCertByKeySn("SN1", cert, sizeof cert), 0);
+        if (dsc_acx_selectedCert == nullptr) return std::string("(none)");
+        const twcyt_cert* grown = twcyt_cert_load(bytesOf(der), lengthOf(der));
+        EXPECT_NE(grown, nullptr);
+        twcyt_cert_free(dsc_acx_selectedCert->cert);
+        dsc_acx_selectedCert->cert = grown;
+        return sign(kData, mode, "111111");
+    };
+    for (int mode : {1, 2}) {
+        const size_t baseDer = unbase64(signWith(base, mode)).size();
+        const size_t room = 8192 + (mode == 1 ? (kData.size() + 2) / 3 * 4 : 0);
+        // The certificate size whose SignedData took the whole room; SM2
+        // signatures vary by a byte or two, so a window around it.
+        const size_t filling = base.size() + room / 4 * 3 - baseDer;
+        std::vector<size_t> sizes;
+        for (size_t size = filling - 6; size <= filling + 6; ++size) sizes.push_back(size);
+        sizes.push_back(filling + 900);
+        for (size_t size : sizes) {
+            const std::string der = withDerSize(base, size);
+            const std::string text = signWith(der, mode);
+            ASSERT_FALSE(text.empty());
+            ASSERT_NE(text[0], '-') << text << " for a certificate of " << size << " bytes, mode " << mode;
+            EXPECT_EQ(text.size() % 4, 0u) << size;
+            const std::string p7 = unbase64(text);
+            EXPECT_EQ((p7.size() + 2) / 3 * 4, text.size()) << size;
+            EXPECT_NE(p7.find(der), std::string::npos) << size;
+        }
+    }
 }
 
 TEST_F(SignTest, LongTextWithoutLengthGetsRoomForItsSignature)

@@ -188,16 +188,68 @@ TEST(SkfWalkTest, DeviceListingKeepsTenApplicationNames)
     int id = tutil_skf_load(vendor.path().c_str());
     TraceCapture trace;
     tcore_list* list = nullptr;
-    ASSERT_EQ(tutil_skf_findAllDev(id, &list), 2);
+    ASSERT_EQ(tutil_skf_findAllDev(id, &list), 3);
     auto* many = static_cast<tutil_skf_dev*>(list->items[0]);
     EXPECT_EQ(std::string(many->deviceName), "many");
     EXPECT_EQ(many->appCount, 10);
     EXPECT_EQ(std::string(many->appNames[9]), "a10");
-    EXPECT_EQ(std::string(many->devInfo->Label), "Many");
-    EXPECT_EQ(std::string(many->devInfo->SerialNumber), "SN-M");
+    EXPECT_EQ(std::string(many->label), "Many");
+    EXPECT_EQ(std::string(many->serialNumber), "SN-M");
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(many->devInfo->Reserved)), "user data text");
     auto* bare = static_cast<tutil_skf_dev*>(list->items[1]);
     EXPECT_EQ(bare->appCount, 0);
-    EXPECT_TRUE(trace.contains("skf_getDevInfo  broken gave an unterminated Label or SerialNumber, continue"));
+    // Fields filled to their last byte are 32-character values, read no further.
+    auto* broken = static_cast<tutil_skf_dev*>(list->items[2]);
+    EXPECT_EQ(std::string(broken->label), "BrokenBrokenBrokenBrokenBrokenBr");
+    EXPECT_EQ(std::string(broken->serialNumber), "SN-XSN-XSN-XSN-XSN-XSN-XSN-XSN-X");
     tcore_list_free(list);
+}
+
+// Name lists longer than the first 256-byte attempt: seven GUID-named
+// containers (39 bytes each with the NUL, as vendors' tools name them), long
+// application names, long device names. The token reports the size it
+// needs; the walk asks again and finds the certificates at the end of each
+// list.
+TEST(SkfWalkTest, NameListsLongerThanTheFirstAttemptAreFetchedWhole)
+{
+    auto guid = [](int i) { return "{6F9619FF-8B86-D011-B42D-00C04FC964F" + std::to_string(i) + "}"; };
+    std::vector<std::string> containers;
+    for (int i = 1; i <= 6; ++i) containers.push_back(tokenContainer(guid(i), ""));  // no certificate
+    containers.push_back(tokenContainer(guid(7), "sm2_li"));
+    std::vector<std::string> apps;
+    for (char c = 'a'; c <= 'f'; ++c) apps.push_back(tokenApplication(std::string(47, c), "1", {}));
+    apps.push_back(tokenApplication(std::string(47, 'g'), "1", {tokenContainer("k", "sm2_zhang")}));
+    std::vector<std::string> devices;
+    for (char c = 'p'; c <= 'r'; ++c) devices.push_back(tokenDevice(std::string(100, c), "L", "S", {}));
+    devices.push_back(tokenDevice("last", "Last", "SN-L", {tokenApplication("a", "1", {tokenContainer("k", "sm2_li")})}));
+    struct Case {
+        const char* what;
+        std::string state;
+        std::vector<std::string> found;
+    };
+    const Case cases[] = {
+        {"containers", tokenState({tokenDevice("d", "D", "SN", {tokenApplication("app", "1", containers)})}),
+         {"d/app/" + guid(7) + ":2"}},
+        {"applications", tokenState({tokenDevice("d", "D", "SN", apps)}), {"d/" + std::string(47, 'g') + "/k:2"}},
+        {"devices", tokenState(devices), {"last/a/k:2"}},
+    };
+    for (const auto& c : cases) {
+        TraceCapture trace;
+        Walk w = findAll(c.state);
+        EXPECT_EQ(w.result, 1) << c.what;
+        EXPECT_EQ(w.found, c.found) << c.what;
+        EXPECT_FALSE(trace.contains("a000020")) << c.what;
+    }
+}
+
+// A list that grows without end is refused past a sane size, traced like
+// any failing list.
+TEST(SkfWalkTest, ListBeyondTheLimitIsRefused)
+{
+    std::vector<std::string> containers;
+    for (int i = 0; i < 1200; ++i) containers.push_back(tokenContainer("container-name-" + std::to_string(100000 + i) + std::string(40, 'x'), ""));
+    TraceCapture trace;
+    Walk w = findAll(tokenState({tokenDevice("d", "D", "SN", {tokenApplication("app", "1", containers)})}));
+    EXPECT_EQ(w.result, 0);
+    EXPECT_TRUE(trace.contains("skf_enumContainer failed  a000020")) << "traced as a failing list";
 }

@@ -210,6 +210,9 @@ TEST(Asn1KeyAlgTest, RecognisesRsaAndSm2ByTheirExactIdentifiers)
     EXPECT_EQ(keyAlg(fixture("certs/rsa_sign.pem")), TASN1_KID_RSA);
     EXPECT_EQ(keyAlg(base64Of(fixture("certs/sm2_sign.der"))), TASN1_KID_SM2);
     EXPECT_EQ(keyAlg(certWithKey("300D06092A864886F70D0101010500")), TASN1_KID_RSA);
+    // The SM2 algorithm OID itself, as some issuers write the key: the
+    // selection offers such a certificate, so signing must take it too.
+    EXPECT_EQ(keyAlg(certWithKey("300A06082A811CCF5501822D")), TASN1_KID_SM2);
 
     struct Case {
         const char* what;
@@ -218,7 +221,7 @@ TEST(Asn1KeyAlgTest, RecognisesRsaAndSm2ByTheirExactIdentifiers)
     const std::vector<Case> unknown = {
         {"EC on prime256v1", fixture("certs/ec_p256.der")},
         {"RSA without NULL parameters", certWithKey("300B06092A864886F70D010101")},
-        {"bare SM2 curve OID", certWithKey("300A06082A811CCF5501822D")},
+        {"SM2 curve OID under another algorithm", certWithKey("301306072A8648CE3D020106082A8648CE3D030107")},
     };
     for (const auto& c : unknown) EXPECT_EQ(keyAlg(c.cert), TASN1_ERR_CERT) << c.what;
 }

@@ -136,7 +136,7 @@ TEST(CertKeyTest, UsageAndAlgorithm)
         {"certs/rsa_enc.der", 0, 1, 1, 0, TWCYT_ALG_RSA},   // keyEncipherment + dataEncipherment
         {"certs/rsa_v1.der", 1, 1, 1, 0, TWCYT_ALG_RSA},    // no keyUsage: both
         {"certs/sm2_sign.der", 1, 0, 0, 1, TWCYT_ALG_SM2},
-        {"certs/ec_p256.der", 1, 1, 0, 1, TWCYT_ALG_SM2},   // any EC key counts as SM2 here
+        {"certs/ec_p256.der", 1, 1, 0, 0, TWCYT_ERR_KEY_ALG},  // EC on another curve is not SM2
     };
     for (const auto& c : cases) {
         Cert cert(c.cert);
@@ -253,10 +253,16 @@ TEST(CertRdnTest, FieldValuesOfTheSubject)
 
     tcore_list* values = nullptr;
     Cert multi("names/multi.der");
-    // CN=x + O=z + OU=y, CN="a+b" + OU="c=d", O=e: a multi-valued RDN is
-    // one segment, named by its first attribute.
-    EXPECT_EQ(twcyt_cert_getRdns(multi.get(), "O", &values), 1);
+    // CN=x + O=z + OU=y, CN="a+b" + OU="c=d", O=e: each attribute of a
+    // multi-valued RDN is a field of its own, its value unquoted.
+    EXPECT_EQ(twcyt_cert_getRdns(multi.get(), "O", &values), 2);
     ASSERT_NE(values, nullptr);
-    EXPECT_STREQ(static_cast<const char*>(values->items[0]), "e");
+    EXPECT_STREQ(static_cast<const char*>(values->items[0]), "z");
+    EXPECT_STREQ(static_cast<const char*>(values->items[1]), "e");
+    tcore_list_free(values);
+    values = nullptr;
+    EXPECT_EQ(twcyt_cert_getRdns(multi.get(), "OU", &values), 2);
+    ASSERT_NE(values, nullptr);
+    EXPECT_STREQ(static_cast<const char*>(values->items[1]), "c=d");
     tcore_list_free(values);
 }

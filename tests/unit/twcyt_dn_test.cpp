@@ -48,10 +48,23 @@ TEST(DnWalkTest, ValuesOfOneField)
         {"C=CN, O=Foo, Inc., CN=user1", "O", {"Foo, Inc."}},  // only the comma before the next "=" separates
         {"C=CN, O=Foo, Inc., CN=user1", "CN", {"user1"}},
         {"C=CN, O=Foo, Inc., CN=user1", "C", {"CN"}},
-        {"C=CN, CN=a, CN=b + OU=c", "CN", {"a", "b + OU=c"}},
+        {"C=CN, CN=a, CN=b + OU=c", "CN", {"a", "b"}},   // each attribute of a multi-valued RDN
+        {"C=CN, CN=a, CN=b + OU=c", "OU", {"c"}},
+        {"CN=x + O=z + OU=y, O=e", "O", {"z", "e"}},
+        {"CN=\"a+b\" + OU=\"c=d\", O=e", "OU", {"c=d"}},
+        // A quoted value that looks like fields is one value of its own field.
+        {"O=\"Bank, CN=Alice\", CN=Mallory", "CN", {"Mallory"}},
+        {"O=\"Bank, CN=Alice\", CN=Mallory", "O", {"Bank, CN=Alice"}},
+        {"O=\"Acme, Inc.\", OU=\"Dev \"\"Team\"\"\"", "OU", {"Dev \"Team\""}},  // doubled quotes
+        {"CN=\"\"\"1\"\"\"", "CN", {"\"1\""}},
+        {"CN=\"\", O=b", "CN", {""}},
+        {"CN=\" lead\", CN=\"trail \"", "CN", {" lead", "trail "}},
+        {"CN=a\"b, O=c", "CN", {"a\"b"}},                 // a quote inside a bare value is a character
+        {"CN=\"open, O=c", "CN", {"\"open"}},             // an unclosed quote quotes nothing
+        {"CN=\"a\"b, O=c", "CN", {"\"a\"b"}},              // nor one followed by more text
         {"CN=a,O=b", "O", {"b"}},            // no blank after the comma
         {"CN=a,  O=b", "O", {"b"}},
-        {"CN=\"x=y\", O=b", "CN", {"\"x=y\""}},  // an "=" inside a quoted value
+        {"CN=\"x=y\", O=b", "CN", {"x=y"}},  // an "=" inside a quoted value
         {"CN=\"x=y\", O=b", "O", {"b"}},
         {"CN=a=b=c", "CN", {"a=b=c"}},
         {"CN=user1", "cn", {}},              // case-sensitive names
@@ -77,6 +90,8 @@ TEST(DnWalkTest, SegmentsStayWhole)
     EXPECT_EQ(segmentsOf("C=CN, O=Foo, Inc., CN=user1"), (Texts{"C=CN", "O=Foo, Inc.", "CN=user1"}));
     EXPECT_EQ(segmentsOf("CN=a,O=b"), (Texts{"CN=a", "O=b"}));
     EXPECT_EQ(segmentsOf("OU=\"Dev \"\"Team\"\"\", CN=a + OU=b"), (Texts{"OU=\"Dev \"\"Team\"\"\"", "CN=a + OU=b"}));
+    EXPECT_EQ(segmentsOf("O=\"Bank, CN=Alice\", CN=Mallory"), (Texts{"O=\"Bank, CN=Alice\"", "CN=Mallory"}));
+    EXPECT_EQ(segmentsOf("CN=\"a+b\" + OU=\"c, d\", O=e"), (Texts{"CN=\"a+b\" + OU=\"c, d\"", "O=e"}));
     EXPECT_EQ(segmentsOf("plain text"), (Texts{}));
     tcore_list* list = nullptr;
     EXPECT_EQ(twcyt_dn_split("", &list), TCORE_ERR_PARAM);
@@ -98,6 +113,8 @@ TEST(DnCompareTest, SameRdnsInAnyOrder)
         {"CN=a, O=b, OU=c", "CN=a, O=b", -1},
         {"CN=a, CN=a", "CN=a, O=b", -1},
         {"O=Foo, Inc., CN=a", "CN=a, O=Foo, Inc.", 0},
+        {"O=\"Bank, CN=Alice\", CN=Mallory", "CN=Alice, O=Bank, CN=Mallory", -1},
+        {"O=\"Bank, CN=Alice\", CN=Mallory", "CN=Mallory, O=\"Bank, CN=Alice\"", 0},
         {"abc", "xyz", -1},                   // texts without segments
         {"abc", "abc", 0},
     };

@@ -14,7 +14,9 @@ TEST(ChooserLanguage, ComesFromLcAllThenLcMessagesThenLang)
         {nullptr, "zh_CN.UTF-8", "zh_TW.UTF-8", CHOOSER_LANG_SIMPLIFIED},
         {"", "", "zh_HK.UTF-8", CHOOSER_LANG_TRADITIONAL},  // empty counts as unset
         {"en_US.UTF-8", nullptr, "zh_CN.UTF-8", CHOOSER_LANG_ENGLISH},
-        {nullptr, nullptr, "zh_SG.UTF-8", CHOOSER_LANG_SIMPLIFIED},
+        {nullptr, nullptr, "zh_SG.UTF-8", CHOOSER_LANG_SIMPLIFIED},  // the language at load
+        {"zh_MO.UTF-8", nullptr, "en_US.UTF-8", CHOOSER_LANG_SIMPLIFIED},
+        {nullptr, nullptr, "zh", CHOOSER_LANG_SIMPLIFIED},
         {nullptr, nullptr, nullptr, CHOOSER_LANG_ENGLISH},
     };
     for (const Case& c : cases) {

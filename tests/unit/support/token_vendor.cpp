@@ -9,7 +9,7 @@
 
 namespace {
 
-std::string joined(std::initializer_list<std::string> parts)
+std::string joined(const std::vector<std::string>& parts)
 {
     std::string out;
     for (const auto& p : parts) out += (out.empty() ? "" : ",") + p;
@@ -94,7 +94,7 @@ std::string tokenContainer(const std::string& name, const std::string& keyFixtur
 }
 
 std::string tokenApplication(const std::string& name, const std::string& userPin,
-                             std::initializer_list<std::string> containers, int retriesLeft)
+                             const std::vector<std::string>& containers, int retriesLeft)
 {
     return "{\"name\": " + quoted(name) + ", \"admin_pin\": {\"value\": \"12345678\", \"max_retries\": 6}, " +
            "\"user_pin\": {\"value\": " + quoted(userPin) + ", \"max_retries\": 6, \"retries_left\": " +
@@ -102,7 +102,7 @@ std::string tokenApplication(const std::string& name, const std::string& userPin
 }
 
 std::string tokenDevice(const std::string& name, const std::string& label, const std::string& serial,
-                        std::initializer_list<std::string> applications, const std::string& userData)
+                        const std::vector<std::string>& applications, const std::string& userData)
 {
     std::string text = "{\"name\": " + quoted(name) + ", \"label\": " + quoted(label) +
                        ", \"serial_number\": " + quoted(serial);
@@ -110,7 +110,7 @@ std::string tokenDevice(const std::string& name, const std::string& label, const
     return text + ", \"applications\": [" + joined(applications) + "]}";
 }
 
-std::string tokenState(std::initializer_list<std::string> devices, std::initializer_list<std::string> faults)
+std::string tokenState(const std::vector<std::string>& devices, const std::vector<std::string>& faults)
 {
     return "{\"devices\": [" + joined(devices) + "], \"faults\": [" + joined(faults) + "]}";
 }

@@ -39,10 +39,10 @@ private:
 // ("sm2_zhang"); an empty one makes a container without key and certificate.
 std::string tokenContainer(const std::string& name, const std::string& keyFixture);
 std::string tokenApplication(const std::string& name, const std::string& userPin,
-                             std::initializer_list<std::string> containers, int retriesLeft = 6);
+                             const std::vector<std::string>& containers, int retriesLeft = 6);
 std::string tokenDevice(const std::string& name, const std::string& label, const std::string& serial,
-                        std::initializer_list<std::string> applications, const std::string& userData = "");
-std::string tokenState(std::initializer_list<std::string> devices, std::initializer_list<std::string> faults = {});
+                        const std::vector<std::string>& applications, const std::string& userData = "");
+std::string tokenState(const std::vector<std::string>& devices, const std::vector<std::string>& faults = {});
 // A fault entry; `scope` is a JSON member list such as "\"container\": \"c1\"".
 std::string tokenFault(const std::string& call, const std::string& kind, const std::string& scope = "",
                        const std::string& extra = "");

@@ -1,6 +1,8 @@
 // MultiByteToWideChar / WideCharToMultiByte. Code page 0 (the system code
 // page) is the codeset of the process locale as the environment names it
-// (LC_ALL, then LC_CTYPE, then LANG); UTF-8 when none names one. Codesets
+// (LC_ALL, then LC_CTYPE, then LANG): the codeset in the name, or for a name
+// without one the codeset the C library has for that locale; UTF-8 when none
+// is named or the locale is C. Codesets
 // other than UTF-8 go through iconv. As on Windows with flags 0, bad input is
 // never an error: undecodable bytes become U+FFFD, unrepresentable characters
 // become the default character "?".
@@ -9,6 +11,8 @@
 #include "posix_nothrow.h"
 
 #include <iconv.h>
+#include <langinfo.h>
+#include <locale.h>
 
 #include <cerrno>
 #include <cstdlib>
@@ -19,6 +23,20 @@
 
 namespace {
 
+// The codeset the C library gives a locale named without one ("zh_CN" is
+// GB2312, "zh_TW" BIG5), asked of a locale object of its own so the host's
+// locale is never touched. UTF-8 for C and POSIX, and for a locale the
+// system does not have.
+std::string installedCodeset(const std::string& name)
+{
+    if (name == "C" || name == "POSIX") return "UTF-8";
+    locale_t loc = newlocale(LC_CTYPE_MASK, name.c_str(), static_cast<locale_t>(nullptr));
+    if (loc == static_cast<locale_t>(nullptr)) return "UTF-8";
+    std::string codeset = nl_langinfo_l(CODESET, loc);
+    freelocale(loc);
+    return codeset.empty() ? "UTF-8" : codeset;
+}
+
 std::string localeCodeset()
 {
     for (const char* var : {"LC_ALL", "LC_CTYPE", "LANG"}) {
@@ -26,7 +44,7 @@ std::string localeCodeset()
         if (value == nullptr || value[0] == 0) continue;
         std::string name(value);
         size_t dot = name.find('.');
-        if (dot == std::string::npos) return "UTF-8";
+        if (dot == std::string::npos) return installedCodeset(name);
         std::string codeset = name.substr(dot + 1);
         size_t at = codeset.find('@');
         if (at != std::string::npos) codeset.resize(at);

@@ -39,6 +39,16 @@ int decodeBase64(const char* text, int len, unsigned char** der)
     return n;
 }
 
+// An AlgorithmIdentifier whose algorithm is the SM2 OID itself, as some
+// issuers write it instead of id-ecPublicKey with the SM2 curve.
+bool namesSm2Algorithm(const tasn1_item& algorithm)
+{
+    static const unsigned char kSm2Oid[] = {0x06, 0x08, 0x2A, 0x81, 0x1C, 0xCF, 0x55, 0x01, 0x82, 0x2D};
+    tasn1_item oid;
+    return tasn1_sequence_decode_getTLV(algorithm.data, algorithm.len, 0, &oid) == 0 &&
+           oid.len == static_cast<int>(sizeof kSm2Oid) && std::memcmp(oid.data, kSm2Oid, sizeof kSm2Oid) == 0;
+}
+
 bool equalsTemplate(const tasn1_item& element, int kid)
 {
     const tasn1_item* t = tasn1_item_getByKid(kid);
@@ -100,7 +110,7 @@ int tasn1_cert_getKeyAlg(const unsigned char* cert, int len)
         TCORE_TRACE(TSRC_TASN1_MISC, "tasn1_sequence_decode_getTLV failed %d", rc);
     else if (equalsTemplate(algorithm, TASN1_KID_RSA))
         result = TASN1_KID_RSA;
-    else if (equalsTemplate(algorithm, TASN1_KID_SM2))
+    else if (equalsTemplate(algorithm, TASN1_KID_SM2) || namesSm2Algorithm(algorithm))
         result = TASN1_KID_SM2;
     tcore_free(owned);
     return result;

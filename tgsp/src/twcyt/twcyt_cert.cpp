@@ -16,6 +16,8 @@ namespace {
 const char kOidRsa[] = "1.2.840.113549.1.1.1";
 const char kOidEcPublicKey[] = "1.2.840.10045.2.1";
 const char kOidSm2[] = "1.2.156.10197.1.301";
+// The EC parameters naming the SM2 curve: the OID 1.2.156.10197.1.301.
+const unsigned char kSm2CurveParameter[] = {0x06, 0x08, 0x2A, 0x81, 0x1C, 0xCF, 0x55, 0x01, 0x82, 0x2D};
 
 constexpr int kBase64Capacity = 4095;
 
@@ -123,9 +125,16 @@ int twcyt_cert_isRsa(const twcyt_cert* cert) { return std::strcmp(keyOid(cert), 
 
 int twcyt_cert_isSm2(const twcyt_cert* cert)
 {
-    // Any EC key counts: the curve is not examined.
+    // An EC key is SM2 only on the SM2 curve: a key on another curve could
+    // be chosen but never signed with.
     const char* oid = keyOid(cert);
-    return (std::strcmp(oid, kOidEcPublicKey) == 0 || std::strcmp(oid, kOidSm2) == 0) ? 1 : 0;
+    if (std::strcmp(oid, kOidSm2) == 0) return 1;
+    if (std::strcmp(oid, kOidEcPublicKey) != 0) return 0;
+    const CRYPT_OBJID_BLOB& params = cert->pCertInfo->SubjectPublicKeyInfo.Algorithm.Parameters;
+    return params.cbData == sizeof kSm2CurveParameter &&
+                   std::memcmp(params.pbData, kSm2CurveParameter, sizeof kSm2CurveParameter) == 0
+               ? 1
+               : 0;
 }
 
 int twcyt_cert_getKeyAlg(const twcyt_cert* cert)

@@ -8,47 +8,114 @@
 
 namespace {
 
-// Walks the RDN segments of `w` (a private copy, cut in place). `visit`
-// gets each segment as a NUL-terminated text and the position of its first
-// "=". The separating comma is the one closest before the next "="; an "="
-// with no comma before it since the segment's own "=" belongs to the value
-// (the platform quotes such values, CN="a=b"). After the comma any blanks
-// are skipped, so "CN=a,O=b" reads like "CN=a, O=b".
-template <typename Visit>
-void walkSegments(char* w, Visit visit)
+// One attribute ("KEY=value") of a DN text, as pointers into the text.
+struct Attribute {
+    const char* key;
+    size_t keyLen;
+    const char* value;  // as written: a quoted value keeps its quotes
+    size_t valueLen;
+    bool quoted;
+    bool endsRdn;       // followed by "," or the end, not by "+"
+    const char* next;   // start of the next attribute; null at the end
+};
+
+const char* skipBlanks(const char* p)
 {
-    char* start = w;
-    char* equals = std::strchr(w, '=');
-    if (equals == nullptr) return;
-    char* search = equals + 1;
-    for (;;) {
-        char* next = std::strchr(search, '=');
-        char* comma = nullptr;
-        if (next != nullptr) {
-            for (char* q = next - 1; q > equals; --q)
-                if (*q == ',') {
-                    comma = q;
-                    break;
-                }
-            if (comma == nullptr) {
-                search = next + 1;
-                continue;
-            }
-            *comma = '\0';
+    while (*p == ' ') ++p;
+    return p;
+}
+
+// A quoted value runs to the quote that is not doubled. Null when the text
+// ends first or something other than a separator follows the closing quote:
+// then the value is no quoted value after all.
+const char* quotedEnd(const char* open)
+{
+    for (const char* p = open + 1; *p != '\0'; ++p) {
+        if (*p != '"') continue;
+        if (p[1] == '"') {
+            ++p;
+            continue;
         }
-        visit(start, equals);
-        if (next == nullptr) return;
-        start = comma + 1;
-        while (*start == ' ') ++start;
-        equals = next;
-        search = next + 1;
+        const char* after = skipBlanks(p + 1);
+        return *after == '\0' || *after == ',' || *after == '+' ? p + 1 : nullptr;
+    }
+    return nullptr;
+}
+
+// An unquoted value ends at the "," or "+" closest before the next "="; an
+// "=" with no separator before it belongs to the value. The platform quotes
+// every value holding one of them, so this only decides for texts written
+// by hand ("O=Foo, Inc.").
+const char* unquotedEnd(const char* value)
+{
+    for (const char* search = value;;) {
+        const char* equals = std::strchr(search, '=');
+        if (equals == nullptr) return value + std::strlen(value);
+        for (const char* q = equals - 1; q >= value; --q)
+            if (*q == ',' || *q == '+') return q;
+        search = equals + 1;
     }
 }
 
-void appendCopy(tcore_list** list, const char* text)
+// Reads the attribute at `p`; false when no "=" is left.
+bool readAttribute(const char* p, Attribute* a)
+{
+    const char* equals = std::strchr(p, '=');
+    if (equals == nullptr) return false;
+    a->key = p;
+    a->keyLen = static_cast<size_t>(equals - p);
+    a->value = equals + 1;
+    const char* end = *a->value == '"' ? quotedEnd(a->value) : nullptr;
+    a->quoted = end != nullptr;
+    if (end == nullptr) end = unquotedEnd(a->value);
+    a->valueLen = static_cast<size_t>(end - a->value);
+    const char* sep = skipBlanks(end);
+    if (!a->quoted && *end == '+') {
+        // The blank before " + " belongs to the separator.
+        if (a->valueLen > 0 && end[-1] == ' ') --a->valueLen;
+        sep = end;
+    }
+    a->endsRdn = *sep != '+';
+    a->next = *sep == '\0' ? nullptr : skipBlanks(sep + 1);
+    return true;
+}
+
+// Calls `visit` for each attribute of the DN in text order.
+template <typename Visit>
+void forEachAttribute(const char* dn, Visit visit)
+{
+    Attribute a{};
+    for (const char* p = dn; p != nullptr && readAttribute(p, &a); p = a.next) visit(a);
+}
+
+// The attribute's value without the quoting: outer quotes dropped, doubled
+// quotes made single.
+char* valueCopy(const Attribute& a)
+{
+    auto* out = static_cast<char*>(tcore_zalloc(a.valueLen + 1));
+    if (!a.quoted) {
+        std::memcpy(out, a.value, a.valueLen);
+        return out;
+    }
+    size_t n = 0;
+    for (size_t i = 1; i + 1 < a.valueLen; ++i) {
+        out[n++] = a.value[i];
+        if (a.value[i] == '"') ++i;  // the second of a doubled pair
+    }
+    return out;
+}
+
+char* textCopy(const char* from, size_t len)
+{
+    auto* out = static_cast<char*>(tcore_zalloc(len + 1));
+    std::memcpy(out, from, len);
+    return out;
+}
+
+void append(tcore_list** list, char* owned)
 {
     if (*list == nullptr) *list = tcore_list_new(tcore_free);
-    tcore_list_append(*list, tcore_strdup(text));
+    tcore_list_append(*list, owned);
 }
 
 bool contains(const tcore_list* list, const char* text)
@@ -71,29 +138,27 @@ int twcyt_dn_getRdnValues(const char* dn, const char* field, tcore_list** values
 {
     if (dn == nullptr || *dn == '\0' || field == nullptr || *field == '\0' || values == nullptr)
         return TCORE_ERR_PARAM;
-    char* w = tcore_strdup(dn);
+    size_t fieldLen = std::strlen(field);
     int count = 0;
-    walkSegments(w, [&](char* segment, char* equals) {
-        *equals = '\0';
-        if (std::strcmp(segment, field) == 0) {
-            appendCopy(values, equals + 1);
-            ++count;
-        }
+    forEachAttribute(dn, [&](const Attribute& a) {
+        if (a.keyLen != fieldLen || std::strncmp(a.key, field, fieldLen) != 0) return;
+        append(values, valueCopy(a));
+        ++count;
     });
-    tcore_free(w);
     return count;
 }
 
 int twcyt_dn_split(const char* dn, tcore_list** segments)
 {
     if (dn == nullptr || *dn == '\0' || segments == nullptr) return TCORE_ERR_PARAM;
-    char* w = tcore_strdup(dn);
     int count = 0;
-    walkSegments(w, [&](char* segment, char*) {
-        appendCopy(segments, segment);
+    const char* rdnStart = dn;
+    forEachAttribute(dn, [&](const Attribute& a) {
+        if (!a.endsRdn) return;
+        append(segments, textCopy(rdnStart, static_cast<size_t>(a.value + a.valueLen - rdnStart)));
         ++count;
+        rdnStart = a.next;
     });
-    tcore_free(w);
     return count;
 }
 

@@ -1,15 +1,21 @@
 // DN texts as the platform renders them ("C=CN, O=Acme, CN=user"): the
 // values of one field, the RDN segments, and comparison in any RDN order.
-// A value may itself hold commas and "=": only the comma closest before the
-// next "=" separates two RDNs.
+// The rendering quotes a value that holds a separator or a quote
+// (O="Acme, Inc.", OU="Dev ""Team""") and joins the attributes of one
+// multi-valued RDN with " + ": a quoted "CN=" is part of a value, never a
+// field. In unquoted text only the comma closest before the next "="
+// separates two RDNs, so a hand-written "O=Foo, Inc." stays one value.
 #pragma once
 
 #include "tcore_list.h"
 
 // Values of `field` (exact, case-sensitive name) into a list created on the
-// first match (items freed with tcore_free); their count.
+// first match (items freed with tcore_free); their count. A value comes
+// without the rendering's quotes; each attribute of a multi-valued RDN is a
+// field of its own.
 int twcyt_dn_getRdnValues(const char* dn, const char* field, tcore_list** values);
-// Every "name=value" segment into a new list; their count.
+// Every RDN as written ("CN=a + OU=b", quotes kept) into a new list; their
+// count.
 int twcyt_dn_split(const char* dn, tcore_list** segments);
 // 0 when both hold the same segments in any order, -1 when not.
 int twcyt_dn_compareUtf8(const char* a, const char* b);
