@@ -7,6 +7,8 @@
 #include <windows.h>
 
 #include "skfapi.h"
+// The token layer's result codes, TUTIL_SKF_ERR_*.
+#include "tcore_errors.h"
 #include "tcore_list.h"
 
 #define TUTIL_SKF_NAME 256
@@ -22,25 +24,6 @@
 
 // The signer identity of SM2 signatures: the default of the SM2 standard.
 #define TUTIL_SKF_SM2_ID "1234567812345678"
-
-// Result codes of the token layer.
-#define TUTIL_SKF_ERR_LOAD (-160131)
-#define TUTIL_SKF_ERR_FUNCTION (-160132)
-#define TUTIL_SKF_ERR_NO_PROVIDER (-160133)
-#define TUTIL_SKF_ERR_INCOMPLETE (-160134)
-#define TUTIL_SKF_ERR_CONTAINER_TYPE (-160135)
-#define TUTIL_SKF_ERR_ENUM_DEV (-160141)
-#define TUTIL_SKF_ERR_ENUM_APP (-160142)
-#define TUTIL_SKF_ERR_ENUM_CONTAINER (-160143)
-#define TUTIL_SKF_ERR_CONNECT (-160144)
-#define TUTIL_SKF_ERR_OPEN_APP (-160145)
-#define TUTIL_SKF_ERR_OPEN_CONTAINER (-160146)
-#define TUTIL_SKF_ERR_DIGEST_INIT (-160147)
-#define TUTIL_SKF_ERR_DIGEST (-160148)
-#define TUTIL_SKF_ERR_EXPORT_KEY (-160149)
-#define TUTIL_SKF_ERR_SIGN (-160150)
-#define TUTIL_SKF_ERR_VERIFY_PIN (-160151)
-#define TUTIL_SKF_ERR_CHANGE_PIN (-160152)
 
 // The nineteen functions the library calls, in their lookup order: the
 // number a missing one is reported with is its place in this list.

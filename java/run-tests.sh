@@ -30,8 +30,15 @@ chmod +x "$work/cancel-chooser"
 mkdir -p "$work/stores"
 
 rm -rf "$classes"
-mkdir -p "$classes/main" "$classes/test"
-javac -encoding UTF-8 -d "$classes/main" -cp "$jars/jna.jar" "$here"/src/dscjna/*.java
+mkdir -p "$classes/main" "$classes/test" "$classes/gen/dscjna"
+# ResultCode.java: the template filled with the library's one list of result
+# codes, read through the C preprocessor, so Java names what C returns.
+printf '#include "tcore_result_codes.h"\nDSC_RESULT_CODES(JAVA_ENTRY)\n' |
+  cpp -P -I "$here/../tgsp/src/tcore" -D'JAVA_ENTRY(code,name,meaning)=name(code, meaning),' |
+  sed -e '/^[[:space:]]*$/d' -e 's/"), /"),\n/g' >"$work/result-codes"
+awk -v list="$work/result-codes" '/@RESULT_CODES@/ { while ((getline line < list) > 0) print "    " line; next } { print }' \
+  "$here/src/dscjna/ResultCode.java.in" >"$classes/gen/dscjna/ResultCode.java"
+javac -encoding UTF-8 -d "$classes/main" -cp "$jars/jna.jar" "$here"/src/dscjna/*.java "$classes/gen/dscjna/ResultCode.java"
 javac -encoding UTF-8 -d "$classes/test" -cp "$classes/main:$jars/jna.jar:$jars/junit-jupiter-api.jar:$jars/apiguardian-api.jar:$jars/opentest4j.jar" \
   "$here"/test/dscjna/*.java
 

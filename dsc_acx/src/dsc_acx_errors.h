@@ -1,51 +1,5 @@
-// Result codes of the signing-client layer and of the exported functions.
+// Result codes of the signing-client layer and of the exported functions
+// (DSC_ACX_ERR_*), from the one list of tcore_result_codes.h.
 #pragma once
 
-#define DSC_ACX_ERR_MODE (-1)
-#define DSC_ACX_ERR_ARG (-1001)
-#define DSC_ACX_ERR_CERT_BUFFER (-1003)
-#define DSC_ACX_ERR_CANCELLED (-1005)
-#define DSC_ACX_ERR_PROPERTY_TEXT (-1006)
-#define DSC_ACX_ERR_CERT_LOAD (-1016)
-#define DSC_ACX_ERR_SN_BUFFER (-1031)
-#define DSC_ACX_ERR_NO_FIELD (-2008)
-#define DSC_ACX_ERR_DN_TEXT (-2031)
-#define DSC_ACX_ERR_SN_READ (-2032)
-#define DSC_ACX_ERR_LOG_CREATE (-3009)
-#define DSC_ACX_ERR_NO_CERT (-3011)
-#define DSC_ACX_ERR_PROVIDER_PATH (-1034)
-#define DSC_ACX_ERR_PROVIDER_LIST (-1035)
-#define DSC_ACX_ERR_LOG_PATH (-1038)
-#define DSC_ACX_ERR_PIN (-1040)
-
-// Gathering, records and selection
-#define DSC_ACX_ERR_SOURCE (-1004)
-#define DSC_ACX_ERR_360_PATH (-1036)
-#define DSC_ACX_ERR_STORE_SEARCH (-1039)
-#define DSC_ACX_ERR_LIB_LOAD (-1041)
-#define DSC_ACX_ERR_KEY_ALG (-2034)
-#define DSC_ACX_ERR_FIELD_COUNT (-3004)
-#define DSC_ACX_ERR_TOKEN_CERT (-3013)
-#define DSC_ACX_ERR_NO_CN (-3032)
-#define DSC_ACX_ERR_TOO_MANY (-4049)
-
-// Devices
-#define DSC_ACX_ERR_DEV_BUFFER (-3054)
-#define DSC_ACX_ERR_NO_DEVICE (-3055)
-#define DSC_ACX_ERR_NO_SUCH_LABEL (-3056)
-#define DSC_ACX_ERR_AMBIGUOUS_DEVICE (-3057)
-#define DSC_ACX_ERR_NO_APPLICATION (-3058)
-#define DSC_ACX_ERR_SEVERAL_APPLICATIONS (-3060)
-#define DSC_ACX_ERR_CHANGE_PIN (-3061)
-#define DSC_ACX_ERR_EMPTY_TEXT (-3062)
-#define DSC_ACX_ERR_DUPLICATE_LABEL (-3064)
-
-// Signing
-#define DSC_ACX_ERR_ENCODE (-2001)
-#define DSC_ACX_ERR_BIND (-2009)
-#define DSC_ACX_ERR_CSP_NOT_BOUND (-2010)
-#define DSC_ACX_ERR_CSP_HASH (-2011)
-#define DSC_ACX_ERR_NOT_YET_VALID (-2025)
-#define DSC_ACX_ERR_EXPIRED (-2026)
-#define DSC_ACX_ERR_SIGN (-1007)
-#define DSC_ACX_ERR_BASE64 (-1010)
+#include "tcore_errors.h"

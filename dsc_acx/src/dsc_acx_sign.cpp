@@ -36,11 +36,11 @@ int mapCspFailure(int code)
     case TWCYT_ERR_NOT_BOUND: return DSC_ACX_ERR_CSP_NOT_BOUND;
     case TWCYT_ERR_HASH_DATA: return DSC_ACX_ERR_CSP_HASH;
     case TCORE_ERR_BUFSIZE: return DSC_ACX_ERR_CERT_BUFFER;
-    case -4045:
-    case -4046:
-    case -4047:
-    case -4048:
-    case -91016001: return code;
+    case TWCYT_ERR_PROVIDER_INVALID_FUNCTION:
+    case TWCYT_ERR_PROVIDER_80000A01:
+    case TWCYT_ERR_PROVIDER_80000A04:
+    case TWCYT_ERR_PROVIDER_80000B00:
+    case TWCYT_ERR_PROVIDER_056CCB41: return code;
     default: return DSC_ACX_ERR_SIGN;
     }
 }

@@ -118,8 +118,9 @@ TEST(ChooserDialog, OpensFilledInTheSystemLanguageWithTheFirstRowSelectedAndEnte
     ASSERT_TRUE(run.driven);
     // The runs under generated locales name the language that locale must
     // give; a plain run takes whatever the system has.
-    if (const char* named = std::getenv("DSC_TEST_CHOOSER_LANGUAGE"))
+    if (const char* named = std::getenv("DSC_TEST_CHOOSER_LANGUAGE")) {
         EXPECT_EQ(systemLanguage(), std::atoi(named)) << "system locale " << std::hex << GetSystemDefaultLCID();
+    }
     const ChooserExpectedTexts& expected = chooser_expectedTexts(systemLanguage());
     EXPECT_EQ(title, expected.title);
     EXPECT_EQ(prompt, expected.prompt);

@@ -13,4 +13,9 @@ public class DscException extends Exception {
     public int code() {
         return code;
     }
+
+    /** The code's name and meaning from the library's list, or null for a code it does not list. */
+    public ResultCode result() {
+        return ResultCode.of(code);
+    }
 }

@@ -2,6 +2,7 @@ package dscjna;
 
 import static org.junit.jupiter.api.Assertions.assertArrayEquals;
 import static org.junit.jupiter.api.Assertions.assertEquals;
+import static org.junit.jupiter.api.Assertions.assertNull;
 import static org.junit.jupiter.api.Assertions.assertThrows;
 import static org.junit.jupiter.api.Assertions.assertTrue;
 
@@ -99,6 +100,15 @@ class DscSignerTest {
         assertEquals(-1040, wrong.code());
         DscException none = assertThrows(DscException.class, () -> signer.sign(new byte[] {1}, false, PIN));
         assertEquals(-3011, none.code());
+    }
+
+    @Test
+    void failuresCarryTheNameAndMeaningOfTheLibrarysList() {
+        DscException e = assertThrows(DscException.class, () -> signer.selectByFields("CN,O", "nobody"));
+        assertEquals(-3004, e.code());
+        assertEquals(ResultCode.DSC_ACX_ERR_FIELD_COUNT, e.result());
+        assertEquals("the numbers of field names and values differ", e.result().meaning);
+        assertNull(ResultCode.of(-12345));
     }
 
     @Test

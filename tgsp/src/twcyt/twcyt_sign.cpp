@@ -131,11 +131,11 @@ int twcyt_signctx_sign(twcyt_signctx* ctx, const unsigned char* data, int dataLe
         DWORD error = GetLastError();
         TCORE_TRACE_SYS(TSRC_TWCYT_SIGN, "CryptSignHash");
         switch (error) {
-        case 1: result = -4045; break;
-        case 0x80000A01: result = -4046; break;
-        case 0x80000A04: result = -4047; break;
-        case 0x80000B00: result = -4048; break;
-        case 0x056CCB41: result = -91016001; break;
+        case 1: result = TWCYT_ERR_PROVIDER_INVALID_FUNCTION; break;
+        case 0x80000A01: result = TWCYT_ERR_PROVIDER_80000A01; break;
+        case 0x80000A04: result = TWCYT_ERR_PROVIDER_80000A04; break;
+        case 0x80000B00: result = TWCYT_ERR_PROVIDER_80000B00; break;
+        case 0x056CCB41: result = TWCYT_ERR_PROVIDER_056CCB41; break;
         default: result = TWCYT_ERR_SIGN_HASH; break;
         }
     } else if (sigOut != nullptr && len > TWCYT_SIG_AREA) {
