@@ -322,7 +322,9 @@ TEST_F(SelectTest, CertificateWhoseTextDoesNotFitIsNotOffered)
         container.replace(at, oldHex.size(), lower(hexOf(der)));
         RegisteredTokens tokens({token("SN-BIG", {container})});
         EXPECT_EQ(Sgn_SelectCertByKeySn("SN-BIG", out, sizeof out), fits ? 0 : DSC_ACX_ERR_NO_CERT);
-        if (fits) EXPECT_EQ(std::string(out), base64Of(der));
+        if (fits) {
+            EXPECT_EQ(std::string(out), base64Of(der));
+        }
         dsc_acx_releaseSelectedCert();
     }
 }
