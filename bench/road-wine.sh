@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# The whole select-and-sign road through the 32-bit and the x64 DLL under
+# Wine, in one run and one 64-bit prefix: each build's road_wine.exe loads
+# its own dsc_jna_v3.dll by name, selects by key serial on its own copy of
+# the same soft token (the 32-bit softskf.dll registered in the 32-bit view,
+# the x64 one in the 64-bit view) and signs attached, repeated; the table
+# gives each median and the ratio x64 / x86.
+#   bench/road-wine.sh WIN32_BUILD WIN64_BUILD LINUX_BUILD [REPETITIONS]
+set -euo pipefail
+win32=$(cd "$1" && pwd)
+win64=$(cd "$2" && pwd)
+linux=$(cd "$3" && pwd)
+reps=${4:-5}
+work=$(mktemp -d "${TMPDIR:-/tmp}/dsc-road-wine.XXXXXX")
+export WINEPREFIX=$work/pfx WINEDEBUG=-all
+cleanup() { wineserver -k >/dev/null 2>&1 || true; rm -rf "$work"; }
+trap cleanup EXIT
+
+. "$(dirname "$0")/support/wine_token.sh"
+provision_token "$linux" "$work/linux-token" BENCHROAD01
+new_prefix
+for bits in 32 64; do
+  build=$win32 && [ $bits = 64 ] && build=$win64
+  place_token "$build" "$work/linux-token" "$work/token$bits"
+  register_token "$work/token$bits/softskf.dll" $bits
+  mkdir -p "$work/host$bits"
+  cp "$build/bench/road_wine.exe" "$build/dsc_jna/dsc_jna_v3.dll" "$work/host$bits/"
+done
+wineserver -w
+
+/usr/lib/wine/wine "$work/host32/road_wine.exe" BENCHROAD01 12345678 "$reps" >"$work/x86.txt"
+/usr/lib/wine/wine64 "$work/host64/road_wine.exe" BENCHROAD01 12345678 "$reps" >"$work/x64.txt"
+
+echo "select + sign (attached, SM2 on a soft token) under Wine, median of $reps:"
+echo "| data | x86 DLL | x64 DLL | ratio x64 / x86 |"
+echo "|---|---|---|---|"
+join "$work/x86.txt" "$work/x64.txt" | awk '{
+  size = $1 >= 1048576 ? $1 / 1048576 " MiB" : $1 / 1024 " KiB"
+  printf "| %s | %.2f ms | %.2f ms | %.2f |\n", size, $2, $3, $3 / $2 }'
