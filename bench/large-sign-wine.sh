@@ -11,14 +11,11 @@ win=$(cd "$1" && pwd)
 linux=$(cd "$2" && pwd)
 mib=${3:-600}
 other=${4:-}
-work=$(mktemp -d "${TMPDIR:-/tmp}/dsc-large-wine.XXXXXX")
-export WINEPREFIX=$work/pfx WINEDEBUG=-all
-cleanup() { wineserver -k >/dev/null 2>&1 || true; rm -rf "$work"; }
-trap cleanup EXIT
+. "$(dirname "$0")/support/wine_token.sh"
+wine_work dsc-large-wine
 
 # One token with an SM2 key; the state file belongs beside the module that
 # reads it.
-. "$(dirname "$0")/support/wine_token.sh"
 provision_token "$linux" "$work/linux-token" BENCHLARGE01
 place_token "$win" "$work/linux-token" "$work/token"
 

@@ -11,12 +11,8 @@ win32=$(cd "$1" && pwd)
 win64=$(cd "$2" && pwd)
 linux=$(cd "$3" && pwd)
 reps=${4:-5}
-work=$(mktemp -d "${TMPDIR:-/tmp}/dsc-road-wine.XXXXXX")
-export WINEPREFIX=$work/pfx WINEDEBUG=-all
-cleanup() { wineserver -k >/dev/null 2>&1 || true; rm -rf "$work"; }
-trap cleanup EXIT
-
 . "$(dirname "$0")/support/wine_token.sh"
+wine_work dsc-road-wine
 provision_token "$linux" "$work/linux-token" BENCHROAD01
 new_prefix
 for bits in 32 64; do

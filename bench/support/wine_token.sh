@@ -1,6 +1,14 @@
 # Shared by the benchmarks under Wine (sourced, not run): one soft token with
 # an SM2 key, provisioned through the Linux tool, and a 64-bit Wine prefix.
 
+# wine_work NAME: a scratch folder $work with the prefix's place in it
+# (WINEPREFIX), both thrown away when the script exits.
+wine_work() {
+  work=$(mktemp -d "${TMPDIR:-/tmp}/$1.XXXXXX")
+  export WINEPREFIX=$work/pfx WINEDEBUG=-all
+  trap 'wineserver -k >/dev/null 2>&1 || true; rm -rf "$work"' EXIT
+}
+
 # The host path as a Wine program sees it: drive Z: is the host's root.
 winpath() { local p=${1//\//\\}; printf 'Z:%s' "$p"; }
 
