@@ -11,29 +11,18 @@ win=$(cd "$1" && pwd)
 linux=$(cd "$2" && pwd)
 mib=${3:-600}
 other=${4:-}
-work=$(mktemp -d "${TMPDIR:-/tmp}/dsc-large-wine.XXXXXX")
-export WINEPREFIX=$work/pfx WINEDEBUG=-all
-cleanup() { wineserver -k >/dev/null 2>&1 || true; rm -rf "$work"; }
-trap cleanup EXIT
+. "$(dirname "$0")/support/wine_token.sh"
+wine_work dsc-large-wine
 
-# One token with an SM2 key, provisioned through the Linux tool; the state
-# file belongs beside the module that reads it.
-mkdir -p "$work/token"
-cp "$linux/softskf/libsoftskf.so" "$work/token/"
-"$linux/softskf/tool/softskf-tool" provision --module "$work/token/libsoftskf.so" --device "Bench Key" \
-  --label BENCH-LARGE --serial BENCHLARGE01 --app BENCHAPP --container signer --key sm2 \
-  --subject "/CN=dsc bench large signer/O=dsc_jna_v3 bench" --user-pin 12345678 >/dev/null
-cp "$win/softskf/softskf.dll" "$work/token/"
-cp "$work/token/libsoftskf.so.json" "$work/token/softskf.dll.json"
+# One token with an SM2 key; the state file belongs beside the module that
+# reads it.
+provision_token "$linux" "$work/linux-token" BENCHLARGE01
+place_token "$win" "$work/linux-token" "$work/token"
 
 head -c $((mib << 20)) /dev/urandom >"$work/data.bin"
 
-# The host path as a Wine program sees it: drive Z: is the host's root.
-winpath() { local p=${1//\//\\}; printf 'Z:%s' "$p"; }
-
-WINEARCH=win64 /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1
-wine reg add 'HKLM\SOFTWARE\TARNO_II\Cryptography\SKF\Provider\bench' /v SKFImagePath \
-  /d "$(winpath "$work/token/softskf.dll")" /reg:32 /f >/dev/null 2>&1
+new_prefix
+register_token "$work/token/softskf.dll" 32
 wineserver -w
 
 # sign NAME DLL: prints the outcome and the peak resident set of the run.

@@ -4,13 +4,15 @@
  * pointers) and by the soft token (which implements them).
  *
  * ULONG, BOOL and DWORD are 32 bits on every platform, as the standard says;
- * DEVAPI is __stdcall on 32-bit Windows, where a mismatch corrupts the stack. */
+ * the handles are pointers, so 64 bits wide in an x64 process. DEVAPI is
+ * __stdcall on 32-bit Windows, where a mismatch corrupts the stack; x64 has a
+ * single calling convention, so there it is empty. */
 #ifndef SKFAPI_H
 #define SKFAPI_H
 
 #include <stdint.h>
 
-#if defined(_WIN32)
+#if defined(_WIN32) && !defined(_WIN64)
 #define DEVAPI __stdcall
 #else
 #define DEVAPI
@@ -37,7 +39,8 @@ typedef SKF_HANDLE HCONTAINER;
 
 /* The standard's own spellings. On Windows, <windows.h> already defines
  * BYTE, CHAR, LONG, ULONG, DWORD, BOOL, LPSTR and HANDLE with the same sizes
- * for a 32-bit build; define them here only where nothing else does. */
+ * (LONG and ULONG stay 32 bits on x64 too); define them here only where
+ * nothing else does. */
 #if !defined(_WIN32) && !defined(_WINDEF_) && !defined(_MINWINDEF_) && !defined(SKF_NO_PLAIN_TYPES)
 typedef SKF_BOOL BOOL;
 typedef SKF_BYTE BYTE;

@@ -1,6 +1,7 @@
 // Where the token libraries are: installers of SKF (GM/T 0016) token
 // software register their library under the Provider key; the log directory
-// sits in the same tree. Always the 32-bit registry view.
+// sits in the same tree. Read in the registry view of the library's own
+// bitness (tcore_wreg).
 #pragma once
 
 #define DSC_ACX_SLOT 256

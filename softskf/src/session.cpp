@@ -28,10 +28,14 @@ Runtime& runtime()
         auto* rt = new Runtime;  // never destroyed: calls may come during process exit
         // Each copy of the module numbers its handles from its own base, so
         // a handle given to the wrong vendor's library is refused there.
+        // Where pointers are 64 bits the handles need more than 32, as the
+        // heap pointers x64 vendor libraries hand out do: a caller that kept
+        // a handle in a 32-bit integer loses it.
         crypto::initialize();
         std::uint16_t base = 0;
         crypto::random_bytes(reinterpret_cast<std::uint8_t*>(&base), sizeof base);
-        rt->next_handle = 0x10000000u + (static_cast<std::uintptr_t>(base) << 12);
+        const std::uint64_t above4GiB = sizeof(std::uintptr_t) > 4 ? 0x1000000000ull : 0;
+        rt->next_handle = static_cast<std::uintptr_t>(above4GiB + 0x10000000u + (std::uint64_t{base} << 12));
         return rt;
     }();
     return *instance;

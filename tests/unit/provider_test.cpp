@@ -95,12 +95,18 @@ TEST_F(ProviderTest, OneProviderPathByName)
     EXPECT_EQ(dsc_acx_getSkfProviderByWow(huge.c_str(), path), DSC_ACX_ERR_PROVIDER_PATH);
 }
 
-TEST_F(ProviderTest, EntryOnlyInThe64BitViewIsNotSeen)
+// A provider written only to the 32-bit view is found by the 32-bit library
+// and not by the x64 one; one written only to the 64-bit view the reverse.
+TEST_F(ProviderTest, OnlyTheViewOfTheLibrarysBitnessIsRead)
 {
-    test_registry_install(std::string(kRegHeader) + providerWithPath("In32", "C:\\skf\\32.dll"));
-    if (!test_registry_install64Only(std::string(kRegHeader) + providerWithPath("Only64", "C:\\skf\\64.dll")))
+    test_registry_clear();
+    if (!test_registry_installInView(std::string(kRegHeader) + providerWithPath("Only32", "C:\\skf\\32.dll"), 32) ||
+        !test_registry_installInView(std::string(kRegHeader) + providerWithPath("Only64", "C:\\skf\\64.dll"), 64))
         GTEST_SKIP() << "this platform has a single registry view";
-    EXPECT_EQ(paths(), (std::vector<std::string>{"C:\\skf\\32.dll"}));
+    const bool x64 = sizeof(void*) == 8;
+    EXPECT_EQ(paths(), (std::vector<std::string>{x64 ? "C:\\skf\\64.dll" : "C:\\skf\\32.dll"}));
+    char path[DSC_ACX_SLOT];
+    EXPECT_EQ(dsc_acx_getSkfProviderByWow(x64 ? "Only32" : "Only64", path), DSC_ACX_ERR_PROVIDER_PATH);
 }
 
 TEST_F(ProviderTest, LogPathFromTheRegistry)

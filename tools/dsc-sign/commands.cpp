@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "args.h"
 #include "base64.h"
@@ -146,12 +147,23 @@ int cmd_sign(const DscLibrary& lib, const ParsedArgs& a)
     if (!read_selection(a, false, s, error)) return usage_error("sign", error);
 
     const std::string& path = a.positional[0];
+    // The library takes the data's length as an int, so it cannot be given
+    // more than 2 GiB - 1 bytes. A larger file is refused before it is read:
+    // reading it first would hold gigabytes only to refuse them, and where
+    // the address space is 32-bit it would fail as an unreadable file.
+    auto tooLarge = [&path](std::uint64_t length) {
+        return file_error("sign", path + " is larger than 2 GiB (" + std::to_string(length) +
+                                      " bytes); at most " + std::to_string(INT_MAX) + " bytes can be signed");
+    };
+    std::uint64_t length = 0;
+    if (!file_length(path, length, error)) return file_error("sign", error);
+    if (length > static_cast<std::uint64_t>(INT_MAX)) return tooLarge(length);
     std::vector<unsigned char> data;
     if (!read_file(path, data, error)) return file_error("sign", error);
     // The library takes a length of 0 as "a NUL-terminated text", so an
     // empty file would be read past; refuse it here.
     if (data.empty()) return file_error("sign", path + " is empty; there is nothing to sign");
-    if (data.size() > INT_MAX) return file_error("sign", path + " is larger than 2 GiB");
+    if (data.size() > static_cast<size_t>(INT_MAX)) return tooLarge(data.size());  // it grew meanwhile
 
     std::string cert;
     int rc = select_certificate(lib, s, cert);

@@ -4,8 +4,18 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 
 #include "base64.h"
+
+bool file_length(const std::string& path, std::uint64_t& length, std::string& error)
+{
+    std::error_code failure;
+    length = std::filesystem::file_size(std::filesystem::path(path), failure);
+    if (failure) error = "cannot open " + path + ": " + failure.message();
+    return !failure;
+}
 
 bool read_file(const std::string& path, std::vector<unsigned char>& bytes, std::string& error)
 {

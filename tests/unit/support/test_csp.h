@@ -8,7 +8,7 @@
 // The provider the signing tests bind CryptoAPI certificates to.
 extern const char* const kTestCspName;
 
-// Registers the test CSP (32-bit view) so CryptAcquireContextW finds it. Idempotent.
+// Registers the test CSP (in the view of the process's bitness) so CryptAcquireContextW finds it. Idempotent.
 void test_csp_register();
 
 // Adds `der` to the current user's store `storeName` with a private key the platform can find:

@@ -156,8 +156,9 @@ void test_csp_register()
         if (c == '/') c = '\\';
     std::wstring key = L"SOFTWARE\\Microsoft\\Cryptography\\Defaults\\Provider\\" + wide(kTestCspName);
     HKEY provider = nullptr;
-    // The library runs in a 32-bit process: its advapi32 reads the 32-bit view.
-    LONG rc = RegCreateKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE | KEY_WOW64_32KEY, nullptr,
+    // advapi32 looks the provider up in the default view of the process, the
+    // view of its own bitness: the one written here without a view flag.
+    LONG rc = RegCreateKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
                               &provider, nullptr);
     ASSERT_EQ(rc, ERROR_SUCCESS) << "cannot register the test CSP";
     std::wstring path = wide(image);

@@ -1,6 +1,7 @@
 // Registry fixtures written the way installers write them: .reg text. On
 // Linux the text becomes the file the registry stand-in reads; on Windows it
-// is imported with reg.exe into the 32-bit view of HKEY_LOCAL_MACHINE.
+// is imported with reg.exe into HKEY_LOCAL_MACHINE, in the view of the test
+// program's bitness (the one the library of that bitness reads).
 #pragma once
 
 #include <string>
@@ -9,9 +10,10 @@
 // provider and the log key) with what `regText` holds.
 void test_registry_install(const std::string& regText);
 
-// Also writes `regText` into the 64-bit view only. False where the platform
-// has a single view (then the test of that case does not apply).
-bool test_registry_install64Only(const std::string& regText);
+// Also writes `regText` into one view only: the 32-bit one for `bits` 32, the
+// 64-bit one for 64. False where the platform has a single view (then the
+// test of that case does not apply).
+bool test_registry_installInView(const std::string& regText, int bits);
 
 // Removes every entry the library reads.
 void test_registry_clear();

@@ -17,7 +17,7 @@ void test_registry_install(const std::string& regText)
     setenv("DSC_JNA_REGISTRY", registryDir->path().c_str(), 1);
 }
 
-bool test_registry_install64Only(const std::string&) { return false; }
+bool test_registry_installInView(const std::string&, int) { return false; }
 
 void test_registry_clear() { test_registry_install(kRegHeader); }
 

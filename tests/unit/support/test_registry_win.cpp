@@ -33,14 +33,15 @@ std::string utf16File(const std::string& utf8)
     return bytes;
 }
 
-void importInto(const std::string& regText, const wchar_t* view)
+void importInto(const std::string& regText, int bits)
 {
     TempDir dir;
     dir.write("fixture.reg", utf16File(regText));
     int n = MultiByteToWideChar(CP_ACP, 0, dir.file("fixture.reg").c_str(), -1, nullptr, 0);
     std::wstring file(static_cast<size_t>(n), L'\0');
     MultiByteToWideChar(CP_ACP, 0, dir.file("fixture.reg").c_str(), -1, file.data(), n);
-    std::wstring command = L"reg.exe import \"" + std::wstring(file.c_str()) + L"\" " + view;
+    std::wstring command =
+        L"reg.exe import \"" + std::wstring(file.c_str()) + L"\" " + (bits == 64 ? L"/reg:64" : L"/reg:32");
     STARTUPINFOW si{};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
@@ -61,12 +62,12 @@ void test_registry_clear()
 void test_registry_install(const std::string& regText)
 {
     test_registry_clear();
-    importInto(regText, L"/reg:32");
+    importInto(regText, sizeof(void*) * 8);
 }
 
-bool test_registry_install64Only(const std::string& regText)
+bool test_registry_installInView(const std::string& regText, int bits)
 {
-    importInto(regText, L"/reg:64");
+    importInto(regText, bits);
     return true;
 }
 

@@ -10,8 +10,15 @@
 
 namespace {
 
-constexpr REGSAM kReadAccess = KEY_READ | KEY_WOW64_32KEY;                    // 0x20219
-constexpr REGSAM kEnumerateAccess = KEY_ENUMERATE_SUB_KEYS | KEY_WOW64_32KEY;  // 0x208
+// The registry view of the process's own bitness, fixed when the library is
+// built: a 32-bit library reads the 32-bit view (Wow6432Node on 64-bit
+// Windows), where installers of 32-bit token software register the libraries
+// it can load; an x64 library reads the 64-bit view, where 64-bit installers
+// register theirs. A library registered for the other bitness could not be
+// loaded into this process anyway.
+constexpr REGSAM kView = sizeof(void*) == 8 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
+constexpr REGSAM kReadAccess = KEY_READ | kView;                    // 0x20219 in the 32-bit build
+constexpr REGSAM kEnumerateAccess = KEY_ENUMERATE_SUB_KEYS | kView;  // 0x208 in the 32-bit build
 constexpr int kMaxText = 255;
 constexpr DWORD kNameUnits = 256;
 

@@ -1,7 +1,7 @@
 // Text-oriented registry and loader helpers. The registry root is always
-// HKEY_LOCAL_MACHINE, read in its 32-bit view (WOW6432Node on 64-bit
-// Windows), where installers of 32-bit token software write. Texts are in the
-// system code page.
+// HKEY_LOCAL_MACHINE, read in the view of the library's own bitness: the
+// 32-bit view (WOW6432Node on 64-bit Windows) for the 32-bit library, the
+// 64-bit view for the x64 one. Texts are in the system code page.
 #pragma once
 
 #include <windows.h>
