@@ -27,7 +27,8 @@ void encodeOurs(benchmark::State& state)
     auto data = randomBytes(static_cast<size_t>(state.range(0)));
     std::vector<char> out(encodedSize(data.size()) + 1);
     for (auto _ : state) {
-        int n = tcore_base64_encode(out.data(), data.data(), static_cast<int>(data.size()), static_cast<int>(out.size()));
+        int n = tcore_base64_encode(out.data(), data.data(), static_cast<int>(data.size()),
+                                    static_cast<int>(out.size()));
         if (n < 0) state.SkipWithError("tcore_base64_encode failed");
         benchmark::DoNotOptimize(out.data());
     }
@@ -61,8 +62,8 @@ void decodeOurs(benchmark::State& state)
     auto text = encodedText(static_cast<size_t>(state.range(0)));
     std::vector<unsigned char> out(text.size() / 4 * 3);
     for (auto _ : state) {
-        int n = tcore_base64_decode(out.data(), reinterpret_cast<const char*>(text.data()), static_cast<int>(text.size()),
-                                    static_cast<int>(out.size()));
+        int n = tcore_base64_decode(out.data(), reinterpret_cast<const char*>(text.data()),
+                                    static_cast<int>(text.size()), static_cast<int>(out.size()));
         if (n < 0) state.SkipWithError("tcore_base64_decode failed");
         benchmark::DoNotOptimize(out.data());
     }

@@ -50,8 +50,8 @@ int main(int argc, char** argv)
         int total = tasn1_p7sign_encode_attachPieces(data, n, certBytes, static_cast<int>(cert.size()), sigBytes,
                                                      static_cast<int>(sig.size()), TASN1_KID_SM3, &pieces);
         if (total < 0) return 1;
-        const tcore_bytes parts[] = {{pieces.head, pieces.headLen}, {pieces.content, pieces.contentLen},
-                                     {pieces.tail, pieces.tailLen}};
+        const tcore_bytes parts[] = {
+            {pieces.head, pieces.headLen}, {pieces.content, pieces.contentLen}, {pieces.tail, pieces.tailLen}};
         textLen = tcore_base64_encodePieces(text, parts, 3, capacity);
         tasn1_p7pieces_free(&pieces);
     }

@@ -53,8 +53,8 @@ char* oursText(const unsigned char* content, int n, int* textLen)
                                                  bytes(in.sig), static_cast<int>(in.sig.size()), TASN1_KID_SM3,
                                                  &pieces);
     if (total <= 0) return nullptr;
-    const tcore_bytes parts[] = {{pieces.head, pieces.headLen}, {pieces.content, pieces.contentLen},
-                                 {pieces.tail, pieces.tailLen}};
+    const tcore_bytes parts[] = {
+        {pieces.head, pieces.headLen}, {pieces.content, pieces.contentLen}, {pieces.tail, pieces.tailLen}};
     int capacity = (total + 2) / 3 * 4 + 1;
     auto* text = static_cast<char*>(tcore_zalloc(static_cast<size_t>(capacity)));
     *textLen = tcore_base64_encodePieces(text, parts, 3, capacity);

@@ -117,8 +117,7 @@ void roadOurs(benchmark::State& state)
 bool sm2Sign(EVP_PKEY* key, const unsigned char* data, size_t n, std::vector<unsigned char>& sig)
 {
     std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> md(EVP_MD_CTX_new(), EVP_MD_CTX_free);
-    std::unique_ptr<EVP_PKEY_CTX, decltype(&EVP_PKEY_CTX_free)> pctx(EVP_PKEY_CTX_new(key, nullptr),
-                                                                      EVP_PKEY_CTX_free);
+    std::unique_ptr<EVP_PKEY_CTX, decltype(&EVP_PKEY_CTX_free)> pctx(EVP_PKEY_CTX_new(key, nullptr), EVP_PKEY_CTX_free);
     if (!md || !pctx) return false;
     if (EVP_PKEY_CTX_set1_id(pctx.get(), kDistinguishingId, sizeof kDistinguishingId - 1) != 1) return false;
     EVP_MD_CTX_set_pkey_ctx(md.get(), pctx.get());
@@ -149,8 +148,7 @@ void roadOpenssl(benchmark::State& state)
             break;
         }
         unsigned char* p7 = nullptr;
-        int p7Len = openssl_signedData(s.data.data(), n, cert.get(), sig.data(), sig.size(), kSm3Oid, kSm2SignOid,
-                                       &p7);
+        int p7Len = openssl_signedData(s.data.data(), n, cert.get(), sig.data(), sig.size(), kSm3Oid, kSm2SignOid, &p7);
         char* text = nullptr;
         int textLen = p7Len > 0 ? openssl_base64(p7, p7Len, &text) : 0;
         if (textLen <= 0) state.SkipWithError("OpenSSL encoding failed");

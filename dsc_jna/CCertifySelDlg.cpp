@@ -62,14 +62,9 @@ INT_PTR CALLBACK CCertifySelDlg::DialogProc(HWND hWnd, UINT message, WPARAM wPar
     auto* self = reinterpret_cast<CCertifySelDlg*>(GetWindowLongPtrW(hWnd, DWLP_USER));
     if (self == nullptr || message != WM_COMMAND) return FALSE;
     switch (LOWORD(wParam)) {
-    case IDOK:
-        self->OnOk();
-        return TRUE;
-    case IDCANCEL:
-        self->OnCancel();
-        return TRUE;
-    default:
-        return FALSE;
+    case IDOK: self->OnOk(); return TRUE;
+    case IDCANCEL: self->OnCancel(); return TRUE;
+    default: return FALSE;
     }
 }
 

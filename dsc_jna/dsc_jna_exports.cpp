@@ -105,5 +105,4 @@ int Sgn_CloseLog(void)
 {
     return dsc_jna_export([&] { return dsc_acx_closeLog(); });
 }
-
 }

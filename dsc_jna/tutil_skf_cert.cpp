@@ -64,8 +64,7 @@ int tutil_skf_cert_close(tutil_skf_cert* cert)
     }
     if (cert->hApp != nullptr) {
         SKF_ULONG code = p->skf_closeApplication(cert->hApp);
-        if (code != SAR_OK)
-            TCORE_TRACE(TSRC_SKF, "skf_closeApplication %s failed %8x", cert->applicationName, code);
+        if (code != SAR_OK) TCORE_TRACE(TSRC_SKF, "skf_closeApplication %s failed %8x", cert->applicationName, code);
         cert->hApp = nullptr;
     }
     if (cert->hDev != nullptr) {

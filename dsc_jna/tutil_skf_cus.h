@@ -27,25 +27,25 @@
 
 // The nineteen functions the library calls, in their lookup order: the
 // number a missing one is reported with is its place in this list.
-#define TUTIL_SKF_FUNCTIONS(X)                    \
-    X(skf_enumDev, SKF_EnumDev)                   \
-    X(skf_enumApplication, SKF_EnumApplication)   \
-    X(skf_connectDev, SKF_ConnectDev)             \
-    X(skf_disConnectDev, SKF_DisConnectDev)       \
-    X(skf_closeApplication, SKF_CloseApplication) \
-    X(skf_closeContainer, SKF_CloseContainer)     \
-    X(skf_getContainerType, SKF_GetContainerType) \
-    X(skf_openContainer, SKF_OpenContainer)       \
-    X(skf_enumContainer, SKF_EnumContainer)       \
-    X(skf_openApplication, SKF_OpenApplication)   \
-    X(skf_exportCertificate, SKF_ExportCertificate) \
-    X(skf_eccSignData, SKF_ECCSignData)           \
-    X(skf_rsaSignData, SKF_RSASignData)           \
-    X(skf_digest, SKF_Digest)                     \
-    X(skf_digestInit, SKF_DigestInit)             \
-    X(skf_exportPublicKey, SKF_ExportPublicKey)   \
-    X(skf_verifyPin, SKF_VerifyPIN)               \
-    X(skf_getDevInfo, SKF_GetDevInfo)             \
+#define TUTIL_SKF_FUNCTIONS(X)                                                                                         \
+    X(skf_enumDev, SKF_EnumDev)                                                                                        \
+    X(skf_enumApplication, SKF_EnumApplication)                                                                        \
+    X(skf_connectDev, SKF_ConnectDev)                                                                                  \
+    X(skf_disConnectDev, SKF_DisConnectDev)                                                                            \
+    X(skf_closeApplication, SKF_CloseApplication)                                                                      \
+    X(skf_closeContainer, SKF_CloseContainer)                                                                          \
+    X(skf_getContainerType, SKF_GetContainerType)                                                                      \
+    X(skf_openContainer, SKF_OpenContainer)                                                                            \
+    X(skf_enumContainer, SKF_EnumContainer)                                                                            \
+    X(skf_openApplication, SKF_OpenApplication)                                                                        \
+    X(skf_exportCertificate, SKF_ExportCertificate)                                                                    \
+    X(skf_eccSignData, SKF_ECCSignData)                                                                                \
+    X(skf_rsaSignData, SKF_RSASignData)                                                                                \
+    X(skf_digest, SKF_Digest)                                                                                          \
+    X(skf_digestInit, SKF_DigestInit)                                                                                  \
+    X(skf_exportPublicKey, SKF_ExportPublicKey)                                                                        \
+    X(skf_verifyPin, SKF_VerifyPIN)                                                                                    \
+    X(skf_getDevInfo, SKF_GetDevInfo)                                                                                  \
     X(skf_changePIN, SKF_ChangePIN)
 
 // One loaded vendor library. The entries have the standard's prototypes,
@@ -112,8 +112,7 @@ int tutil_skf_findAppCerts(tutil_skf_provider* provider, HAPPLICATION hApp, cons
 int tutil_skf_findAllDev(int providerId, tcore_list** list);
 
 // Signing and PINs. `sigOut` holds at least TUTIL_SKF_SIG_MAX bytes.
-int tutil_skf_sign(tutil_skf_cert* cert, const unsigned char* data, int dataLen, int digestKid,
-                   unsigned char* sigOut);
+int tutil_skf_sign(tutil_skf_cert* cert, const unsigned char* data, int dataLen, int digestKid, unsigned char* sigOut);
 int tutil_skf_verifyPin(tutil_skf_cert* cert, int* retryOut);
 int tutil_skf_changePin(int providerId, const char* deviceName, const char* applicationName, const char* oldPin,
                         const char* newPin, int* retryOut);

@@ -124,8 +124,8 @@ SKF_ULONG enumApplications(tutil_skf_provider* p, DEVHANDLE hDev, NameList& apps
 
 bool enumDevices(tutil_skf_provider* p, NameList& devices)
 {
-    SKF_ULONG code =
-        fetchNames(devices, [&](char* names, SKF_ULONG* size) { return p->skf_enumDev(TRUE, names, size); });
+    SKF_ULONG code = fetchNames(devices,
+                                [&](char* names, SKF_ULONG* size) { return p->skf_enumDev(TRUE, names, size); });
     if (code != SAR_OK) {
         TCORE_TRACE(TSRC_SKF, "skf_enumDev failed %8x", code);
         return false;
@@ -216,8 +216,10 @@ int tutil_skf_findDevCerts(tutil_skf_provider* p, DEVHANDLE hDev, const char* de
             return;
         }
         int n = tutil_skf_findAppCerts(p, hApp, deviceName, appName, list);
-        if (n < 0) TCORE_TRACE(TSRC_SKF, "tutil_skf_findAppCerts  %s failed %d, continue", appName, n);
-        else total += n;
+        if (n < 0)
+            TCORE_TRACE(TSRC_SKF, "tutil_skf_findAppCerts  %s failed %d, continue", appName, n);
+        else
+            total += n;
         rc = p->skf_closeApplication(hApp);
         if (rc != SAR_OK) TCORE_TRACE(TSRC_SKF, "skf_closeApplication %s failed %8x, continue", appName, rc);
     });
@@ -232,8 +234,8 @@ int tutil_skf_findAppCerts(tutil_skf_provider* p, HAPPLICATION hApp, const char*
                            const char* applicationName, tcore_list** list)
 {
     NameList containers;
-    SKF_ULONG code = fetchNames(
-        containers, [&](char* names, SKF_ULONG* size) { return p->skf_enumContainer(hApp, names, size); });
+    SKF_ULONG code = fetchNames(containers,
+                                [&](char* names, SKF_ULONG* size) { return p->skf_enumContainer(hApp, names, size); });
     if (code != SAR_OK) {
         TCORE_TRACE(TSRC_SKF, "skf_enumContainer failed %8x", code);
         return TUTIL_SKF_ERR_ENUM_CONTAINER;
@@ -295,8 +297,8 @@ int tutil_skf_findAllDev(int providerId, tcore_list** list)
         SKF_ULONG code = enumApplications(p, hDev, apps);
         auto* dev = static_cast<tutil_skf_dev*>(tcore_zalloc(sizeof(tutil_skf_dev)));
         bool wellFormed = code == SAR_OK && forEachName(apps, [&](const char* appName) {
-            if (dev->appCount < TUTIL_SKF_MAX_APPS) copyName(dev->appNames[dev->appCount++], appName);
-        });
+                              if (dev->appCount < TUTIL_SKF_MAX_APPS) copyName(dev->appNames[dev->appCount++], appName);
+                          });
         if (!wellFormed) {
             TCORE_TRACE(TSRC_SKF, "skf_enumApplication %s failed %8x", deviceName, code);
             tcore_free(info);

@@ -23,10 +23,9 @@ struct FunctionEntry {
 // Each entry stores the address with the type of its own prototype (through
 // the generic function type, which converts to any other without warning).
 const FunctionEntry kFunctions[] = {
-#define TUTIL_SKF_ENTRY(member, name)                                      \
-    {#name, [](tutil_skf_provider* p, FARPROC address) {                   \
-         p->member = reinterpret_cast<decltype(p->member)>(                \
-             reinterpret_cast<void (*)(void)>(address));                 \
+#define TUTIL_SKF_ENTRY(member, name)                                                                                  \
+    {#name, [](tutil_skf_provider* p, FARPROC address) {                                                               \
+         p->member = reinterpret_cast<decltype(p->member)>(reinterpret_cast<void (*)(void)>(address));                 \
      }},
     TUTIL_SKF_FUNCTIONS(TUTIL_SKF_ENTRY)
 #undef TUTIL_SKF_ENTRY

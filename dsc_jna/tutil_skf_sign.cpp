@@ -111,8 +111,8 @@ int tutil_skf_sign(tutil_skf_cert* cert, const unsigned char* data, int dataLen,
     unsigned char digest[kWorkArea] = {0};
     SKF_ULONG digestLen = kWorkArea;
     if (result == 0) {
-        SKF_ULONG code = p->skf_digest(hHash, const_cast<unsigned char*>(data), static_cast<SKF_ULONG>(dataLen),
-                                       digest, &digestLen);
+        SKF_ULONG code = p->skf_digest(hHash, const_cast<unsigned char*>(data), static_cast<SKF_ULONG>(dataLen), digest,
+                                       &digestLen);
         if (code != SAR_OK || digestLen == 0 || digestLen > kWorkArea) {
             TCORE_TRACE(TSRC_SKF, "skf_digest %s failed %8x", cert->containerName, code);
             result = TUTIL_SKF_ERR_DIGEST;

@@ -13,7 +13,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     std::vector<BYTE> bytes(data, data + size);
     if (bytes.empty()) return 0;
-    PCCERT_CONTEXT cert = CertCreateCertificateContext(X509_ASN_ENCODING, bytes.data(), static_cast<DWORD>(bytes.size()));
+    PCCERT_CONTEXT cert = CertCreateCertificateContext(X509_ASN_ENCODING, bytes.data(),
+                                                       static_cast<DWORD>(bytes.size()));
     if (cert == nullptr) return 0;
     for (CERT_NAME_BLOB* name : {&cert->pCertInfo->Subject, &cert->pCertInfo->Issuer}) {
         DWORD n = CertNameToStrW(X509_ASN_ENCODING, name, CERT_X500_NAME_STR, nullptr, 0);

@@ -208,8 +208,8 @@ SKF_ULONG DEVAPI SKF_EnumDev(SKF_BOOL bPresent, SKF_LPSTR szNameList, SKF_ULONG*
 SKF_ULONG DEVAPI SKF_ConnectDev(SKF_LPSTR szName, DEVHANDLE* phDev);
 SKF_ULONG DEVAPI SKF_DisConnectDev(DEVHANDLE hDev);
 SKF_ULONG DEVAPI SKF_GetDevInfo(DEVHANDLE hDev, DEVINFO* pDevInfo);
-SKF_ULONG DEVAPI SKF_ChangePIN(HAPPLICATION hApplication, SKF_ULONG ulPINType, SKF_LPSTR szOldPin,
-                               SKF_LPSTR szNewPin, SKF_ULONG* pulRetryCount);
+SKF_ULONG DEVAPI SKF_ChangePIN(HAPPLICATION hApplication, SKF_ULONG ulPINType, SKF_LPSTR szOldPin, SKF_LPSTR szNewPin,
+                               SKF_ULONG* pulRetryCount);
 SKF_ULONG DEVAPI SKF_VerifyPIN(HAPPLICATION hApplication, SKF_ULONG ulPINType, SKF_LPSTR szPIN,
                                SKF_ULONG* pulRetryCount);
 SKF_ULONG DEVAPI SKF_EnumApplication(DEVHANDLE hDev, SKF_LPSTR szAppName, SKF_ULONG* pulSize);
@@ -221,14 +221,14 @@ SKF_ULONG DEVAPI SKF_EnumContainer(HAPPLICATION hApplication, SKF_LPSTR szContai
 SKF_ULONG DEVAPI SKF_GetContainerType(HCONTAINER hContainer, SKF_ULONG* pulContainerType);
 SKF_ULONG DEVAPI SKF_ExportCertificate(HCONTAINER hContainer, SKF_BOOL bSignFlag, SKF_BYTE* pbCert,
                                        SKF_ULONG* pulCertLen);
-SKF_ULONG DEVAPI SKF_RSASignData(HCONTAINER hContainer, SKF_BYTE* pbData, SKF_ULONG ulDataLen,
-                                 SKF_BYTE* pbSignature, SKF_ULONG* pulSignLen);
+SKF_ULONG DEVAPI SKF_RSASignData(HCONTAINER hContainer, SKF_BYTE* pbData, SKF_ULONG ulDataLen, SKF_BYTE* pbSignature,
+                                 SKF_ULONG* pulSignLen);
 SKF_ULONG DEVAPI SKF_ECCSignData(HCONTAINER hContainer, SKF_BYTE* pbData, SKF_ULONG ulDataLen,
                                  PECCSIGNATUREBLOB pSignature);
 SKF_ULONG DEVAPI SKF_ExportPublicKey(HCONTAINER hContainer, SKF_BOOL bSignFlag, SKF_BYTE* pbBlob,
                                      SKF_ULONG* pulBlobLen);
-SKF_ULONG DEVAPI SKF_DigestInit(DEVHANDLE hDev, SKF_ULONG ulAlgID, ECCPUBLICKEYBLOB* pPubKey,
-                                unsigned char* pucID, SKF_ULONG ulIDLen, SKF_HANDLE* phHash);
+SKF_ULONG DEVAPI SKF_DigestInit(DEVHANDLE hDev, SKF_ULONG ulAlgID, ECCPUBLICKEYBLOB* pPubKey, unsigned char* pucID,
+                                SKF_ULONG ulIDLen, SKF_HANDLE* phHash);
 SKF_ULONG DEVAPI SKF_Digest(SKF_HANDLE hHash, SKF_BYTE* pbData, SKF_ULONG ulDataLen, SKF_BYTE* pbHashData,
                             SKF_ULONG* pulHashLen);
 
@@ -253,10 +253,10 @@ SKF_ULONG DEVAPI SKF_ImportCertificate(HCONTAINER hContainer, SKF_BOOL bSignFlag
                                        SKF_ULONG ulCertLen);
 SKF_ULONG DEVAPI SKF_DigestUpdate(SKF_HANDLE hHash, SKF_BYTE* pbData, SKF_ULONG ulDataLen);
 SKF_ULONG DEVAPI SKF_DigestFinal(SKF_HANDLE hHash, SKF_BYTE* pHashData, SKF_ULONG* pulHashLen);
-SKF_ULONG DEVAPI SKF_ECCVerify(DEVHANDLE hDev, ECCPUBLICKEYBLOB* pECCPubKeyBlob, SKF_BYTE* pbData,
-                               SKF_ULONG ulDataLen, PECCSIGNATUREBLOB pSignature);
-SKF_ULONG DEVAPI SKF_RSAVerify(DEVHANDLE hDev, RSAPUBLICKEYBLOB* pRSAPubKeyBlob, SKF_BYTE* pbData,
-                               SKF_ULONG ulDataLen, SKF_BYTE* pbSignature, SKF_ULONG ulSignLen);
+SKF_ULONG DEVAPI SKF_ECCVerify(DEVHANDLE hDev, ECCPUBLICKEYBLOB* pECCPubKeyBlob, SKF_BYTE* pbData, SKF_ULONG ulDataLen,
+                               PECCSIGNATUREBLOB pSignature);
+SKF_ULONG DEVAPI SKF_RSAVerify(DEVHANDLE hDev, RSAPUBLICKEYBLOB* pRSAPubKeyBlob, SKF_BYTE* pbData, SKF_ULONG ulDataLen,
+                               SKF_BYTE* pbSignature, SKF_ULONG ulSignLen);
 SKF_ULONG DEVAPI SKF_GenRandom(DEVHANDLE hDev, SKF_BYTE* pbRandom, SKF_ULONG ulRandomLen);
 SKF_ULONG DEVAPI SKF_CloseHandle(SKF_HANDLE hHandle);
 

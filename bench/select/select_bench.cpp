@@ -69,8 +69,8 @@ std::string containerJson(const std::string& name, const Issued& issued)
 {
     const EVP_PKEY* k = issued.key.get();
     return "{\"name\": \"" + name + "\", \"sign_key\": {\"type\": \"sm2\", \"d\": \"" +
-           hex32(k, OSSL_PKEY_PARAM_PRIV_KEY) + "\", \"x\": \"" + hex32(k, OSSL_PKEY_PARAM_EC_PUB_X) +
-           "\", \"y\": \"" + hex32(k, OSSL_PKEY_PARAM_EC_PUB_Y) + "\"}, \"sign_cert\": \"" + hexOf(issued.der) + "\"}";
+           hex32(k, OSSL_PKEY_PARAM_PRIV_KEY) + "\", \"x\": \"" + hex32(k, OSSL_PKEY_PARAM_EC_PUB_X) + "\", \"y\": \"" +
+           hex32(k, OSSL_PKEY_PARAM_EC_PUB_Y) + "\"}, \"sign_cert\": \"" + hexOf(issued.der) + "\"}";
 }
 
 void writeFile(const fs::path& path, const std::string& bytes)

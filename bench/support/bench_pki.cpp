@@ -34,7 +34,8 @@ Issued issue(const std::string& unit, const std::string& cn, long serial)
     X509V3_CTX ctx;
     X509V3_set_ctx_nodb(&ctx);
     X509V3_set_ctx(&ctx, cert.get(), cert.get(), nullptr, nullptr, 0);
-    X509_EXTENSION* usage = X509V3_EXT_conf_nid(nullptr, &ctx, NID_key_usage, "critical,digitalSignature,nonRepudiation");
+    X509_EXTENSION* usage = X509V3_EXT_conf_nid(nullptr, &ctx, NID_key_usage,
+                                                "critical,digitalSignature,nonRepudiation");
     check(usage != nullptr, "keyUsage");
     X509_add_ext(cert.get(), usage, -1);
     X509_EXTENSION_free(usage);

@@ -94,12 +94,11 @@ void printTable(const MedianCollector& collected)
             std::string rest = name.substr(ours + 5);
             std::string size = rest.empty() ? "" : sizeText(rest.substr(1));
             if (found == collected.medians.end()) {
-                std::printf("%-28s %10s %14s %14s %8s\n", what.c_str(), size.c_str(), timeText(m.seconds).c_str(),
-                            "-", "-");
+                std::printf("%-28s %10s %14s %14s %8s\n", what.c_str(), size.c_str(), timeText(m.seconds).c_str(), "-",
+                            "-");
             } else {
-                std::printf("%-28s %10s %14s %14s %8.3f\n", what.c_str(), size.c_str(),
-                            timeText(m.seconds).c_str(), timeText(found->second.seconds).c_str(),
-                            m.seconds / found->second.seconds);
+                std::printf("%-28s %10s %14s %14s %8.3f\n", what.c_str(), size.c_str(), timeText(m.seconds).c_str(),
+                            timeText(found->second.seconds).c_str(), m.seconds / found->second.seconds);
             }
         } else if (name.find("/openssl") == std::string::npos) {
             std::printf("%-28s %10s %14s\n", name.c_str(), "", timeText(m.seconds).c_str());

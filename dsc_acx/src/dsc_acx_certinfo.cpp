@@ -182,8 +182,7 @@ dsc_acx_certinfo* dsc_acx_certinfo_create(dsc_acx_certArray* array)
 
 int dsc_acx_findCertByDn(dsc_acx_certArray* array, const tcore_list* list, const char* dn)
 {
-    if (array == nullptr || list == nullptr || list->count <= 0 || dn == nullptr || dn[0] == 0)
-        return DSC_ACX_ERR_ARG;
+    if (array == nullptr || list == nullptr || list->count <= 0 || dn == nullptr || dn[0] == 0) return DSC_ACX_ERR_ARG;
     return collect(array, list,
                    [&](const twcyt_cert*, const char* subject) { return twcyt_dn_compareUtf8(subject, dn) == 0; });
 }
@@ -204,8 +203,7 @@ int dsc_acx_findCertByRdn(const char* fields, const tcore_list* list, const char
     if (count == tcore_strlist_count(valueList)) {
         result = collect(array, list, [&](const twcyt_cert* cert, const char*) {
             for (int j = 0; j < count; ++j)
-                if (twcyt_cert_hasRdnValue(tcore_strlist_get(fieldList, j), cert,
-                                           tcore_strlist_get(valueList, j)) != 1)
+                if (twcyt_cert_hasRdnValue(tcore_strlist_get(fieldList, j), cert, tcore_strlist_get(valueList, j)) != 1)
                     return false;
             return true;
         });

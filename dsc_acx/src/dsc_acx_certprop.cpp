@@ -135,7 +135,8 @@ int dsc_acx_getCertProperty(const char* cert, const char* field, char* out, int 
     // Field names are short; a longer one is refused, never cut.
     if (std::strlen(field) > DSC_ACX_FIELD_NAME_MAX) return DSC_ACX_ERR_ARG;
     char upper[DSC_ACX_FIELD_NAME_MAX + 1] = {0};
-    for (int i = 0; field[i] != '\0'; ++i) upper[i] = static_cast<char>(std::toupper(static_cast<unsigned char>(field[i])));
+    for (int i = 0; field[i] != '\0'; ++i)
+        upper[i] = static_cast<char>(std::toupper(static_cast<unsigned char>(field[i])));
     int rc = dsc_acx_cert_getSubjectRdn(cert, upper, area);
     if (rc < 0) {
         dsc_acx_logError("Sgn_GetCertSubjectInfo dsc_acx_cert_getSubjectRdn failed %d", rc);

@@ -60,7 +60,8 @@ int appendTokenCerts(tcore_list* found, const char* providerPath, bool keepRsa, 
         auto* cert = static_cast<tutil_skf_cert*>(found->items[i]);
         if (!keepRsa && cert->containerType == TUTIL_SKF_CONTAINER_RSA) continue;
         ++cert->refCount;
-        dsc_acx_cert* record = append(list, DSC_ACX_KIND_SKF, providerPath, keyAlgOfContainer(cert->containerType), cert);
+        dsc_acx_cert* record = append(list, DSC_ACX_KIND_SKF, providerPath, keyAlgOfContainer(cert->containerType),
+                                      cert);
         record->tokenCert = twcyt_cert_load(cert->certificate, cert->certificateLen);
         ++appended;
     }

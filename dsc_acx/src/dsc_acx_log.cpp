@@ -10,7 +10,7 @@
 
 namespace {
 
-bool logSet = false;             // never cleared: a closed log stays closed
+bool logSet = false;              // never cleared: a closed log stays closed
 tcore_log* currentLog = nullptr;  // null before Sgn_SetLog and after Sgn_CloseLog
 
 void writeLine(int level, const char* format, va_list args)

@@ -56,8 +56,7 @@ int dsc_acx_getSkfProviders(char paths[][DSC_ACX_SLOT])
     return kept;
 }
 
-int dsc_acx_visitSkfProviders(char paths[][DSC_ACX_SLOT], int (*visit)(const char* path, void* context),
-                              void* context)
+int dsc_acx_visitSkfProviders(char paths[][DSC_ACX_SLOT], int (*visit)(const char* path, void* context), void* context)
 {
     int count = dsc_acx_getSkfProviders(paths);
     for (int i = 0; i < count; ++i) {

@@ -26,8 +26,7 @@ int dsc_acx_getSkfProviders(char paths[][DSC_ACX_SLOT]);
 // Reads the library paths into `paths` and hands each distinct path to
 // `visit` once; a negative answer is traced ("find continue") and the walk
 // goes on. Returns the number of paths, repeated ones included.
-int dsc_acx_visitSkfProviders(char paths[][DSC_ACX_SLOT], int (*visit)(const char* path, void* context),
-                              void* context);
+int dsc_acx_visitSkfProviders(char paths[][DSC_ACX_SLOT], int (*visit)(const char* path, void* context), void* context);
 
 // The default log file path into a 256-byte area; -1038 when unreadable.
 int dsc_acx_getLogPath(char* path);

@@ -123,8 +123,9 @@ int encodeAndBase64(const unsigned char* data, int dataLen, bool detached, PCCER
                           : tasn1_p7sign_encode_attachPieces(data, dataLen, certDer, certLen, signature, sigLen,
                                                              digestKid, &pieces);
     if (derLen < 0) {
-        TCORE_TRACE(TSRC_DSC_ACX, detached ? "tasn1_p7sign_encode_detach failed %d (%d)"
-                                           : "tasn1_p7sign_encode_attach failed %d (%d)",
+        TCORE_TRACE(TSRC_DSC_ACX,
+                    detached ? "tasn1_p7sign_encode_detach failed %d (%d)"
+                             : "tasn1_p7sign_encode_attach failed %d (%d)",
                     DSC_ACX_ERR_ENCODE, derLen);
         return DSC_ACX_ERR_ENCODE;
     }
@@ -234,13 +235,12 @@ char* dsc_acx_sign(const unsigned char* data, int dataLen, int mode, const char*
         // again in the signer's information), and of the signature and
         // structure around them, with the terminator. A text passed without
         // its length is measured first, so it gets its room too.
-        int64_t contentLen = dataLen > 0 ? dataLen
+        int64_t contentLen = dataLen > 0       ? dataLen
                              : data != nullptr ? static_cast<int64_t>(std::strlen(reinterpret_cast<const char*>(data)))
                                                : 0;
         const PCCERT_CONTEXT cert = dsc_acx_selectedCert->cert;
         int64_t certText = cert != nullptr ? (static_cast<int64_t>(cert->cbCertEncoded) + 2) / 3 * 4 : 0;
-        int64_t size = kOutputReserve + 2 * certText +
-                       (mode == DSC_ACX_SIGN_ATTACHED ? (contentLen + 2) / 3 * 4 : 0);
+        int64_t size = kOutputReserve + 2 * certText + (mode == DSC_ACX_SIGN_ATTACHED ? (contentLen + 2) / 3 * 4 : 0);
         if (size > INT32_MAX) {
             rc = DSC_ACX_ERR_BASE64;
         } else {

@@ -5,12 +5,12 @@ bool SkfModule::load(const std::string& path)
     unload();
     library_ = open_library(path);
     if (!library_) return false;
-#define SOFTSKF_RESOLVE(name)                                             \
-    name = reinterpret_cast<decltype(name)>(find_symbol(#name));          \
-    if (!name) {                                                          \
-        error_ = "missing export " #name " in " + path;                   \
-        unload();                                                         \
-        return false;                                                     \
+#define SOFTSKF_RESOLVE(name)                                                                                          \
+    name = reinterpret_cast<decltype(name)>(find_symbol(#name));                                                       \
+    if (!name) {                                                                                                       \
+        error_ = "missing export " #name " in " + path;                                                                \
+        unload();                                                                                                      \
+        return false;                                                                                                  \
     }
     SOFTSKF_FUNCTIONS(SOFTSKF_RESOLVE)
 #undef SOFTSKF_RESOLVE

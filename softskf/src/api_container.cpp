@@ -90,9 +90,8 @@ SKF_ULONG DEVAPI SKF_OpenContainer(HAPPLICATION hApplication, SKF_LPSTR szContai
 
 SKF_ULONG DEVAPI SKF_CloseContainer(HCONTAINER hContainer)
 {
-    return run_call("SKF_CloseContainer", [&](Call& call) -> SKF_ULONG {
-        return call.close_call(hContainer, HandleKind::container);
-    });
+    return run_call("SKF_CloseContainer",
+                    [&](Call& call) -> SKF_ULONG { return call.close_call(hContainer, HandleKind::container); });
 }
 
 SKF_ULONG DEVAPI SKF_CreateContainer(HAPPLICATION hApplication, SKF_LPSTR szContainerName, HCONTAINER* phContainer)
@@ -139,15 +138,14 @@ SKF_ULONG DEVAPI SKF_GetContainerType(HCONTAINER hContainer, SKF_ULONG* pulConta
         if (SKF_ULONG rc = call.check_faults(scope_of(r))) return rc;
         const Container& c = *r.container;
         const std::optional<KeyPair>& key = c.sign_key ? c.sign_key : c.enc_key;
-        *pulContainerType = !key ? SKF_CONTAINER_TYPE_UNDEF
+        *pulContainerType = !key                        ? SKF_CONTAINER_TYPE_UNDEF
                             : key->type == KeyType::rsa ? SKF_CONTAINER_TYPE_RSA
                                                         : SKF_CONTAINER_TYPE_ECC;
         return SAR_OK;
     });
 }
 
-SKF_ULONG DEVAPI SKF_ImportCertificate(HCONTAINER hContainer, SKF_BOOL bSignFlag, SKF_BYTE* pbCert,
-                                       SKF_ULONG ulCertLen)
+SKF_ULONG DEVAPI SKF_ImportCertificate(HCONTAINER hContainer, SKF_BOOL bSignFlag, SKF_BYTE* pbCert, SKF_ULONG ulCertLen)
 {
     return run_call("SKF_ImportCertificate", [&](Call& call) -> SKF_ULONG {
         Resolved r;
@@ -174,8 +172,7 @@ SKF_ULONG DEVAPI SKF_ExportCertificate(HCONTAINER hContainer, SKF_BOOL bSignFlag
     });
 }
 
-SKF_ULONG DEVAPI SKF_ExportPublicKey(HCONTAINER hContainer, SKF_BOOL bSignFlag, SKF_BYTE* pbBlob,
-                                     SKF_ULONG* pulBlobLen)
+SKF_ULONG DEVAPI SKF_ExportPublicKey(HCONTAINER hContainer, SKF_BOOL bSignFlag, SKF_BYTE* pbBlob, SKF_ULONG* pulBlobLen)
 {
     return run_call("SKF_ExportPublicKey", [&](Call& call) -> SKF_ULONG {
         Resolved r;

@@ -44,8 +44,7 @@ void fill_devinfo(const DeviceInfo& info, DEVINFO& out, bool unterminated)
     auto put_field = unterminated ? put_unterminated : put_full_width;
     put_field(out.Label, sizeof out.Label, info.label);
     put_field(out.SerialNumber, sizeof out.SerialNumber, info.serial_number);
-    if (info.user_data)
-        put(reinterpret_cast<SKF_CHAR*>(out.Reserved), sizeof out.Reserved, *info.user_data);
+    if (info.user_data) put(reinterpret_cast<SKF_CHAR*>(out.Reserved), sizeof out.Reserved, *info.user_data);
 }
 
 bool valid_utf8(const std::string& text)
@@ -54,11 +53,16 @@ bool valid_utf8(const std::string& text)
     while (i < text.size()) {
         auto c = static_cast<unsigned char>(text[i]);
         std::size_t extra;
-        if (c < 0x80) extra = 0;
-        else if ((c & 0xE0) == 0xC0) extra = 1;
-        else if ((c & 0xF0) == 0xE0) extra = 2;
-        else if ((c & 0xF8) == 0xF0) extra = 3;
-        else return false;
+        if (c < 0x80)
+            extra = 0;
+        else if ((c & 0xE0) == 0xC0)
+            extra = 1;
+        else if ((c & 0xF0) == 0xE0)
+            extra = 2;
+        else if ((c & 0xF8) == 0xF0)
+            extra = 3;
+        else
+            return false;
         if (i + extra >= text.size()) return false;
         for (std::size_t k = 1; k <= extra; ++k)
             if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return false;
@@ -102,9 +106,8 @@ SKF_ULONG DEVAPI SKF_ConnectDev(SKF_LPSTR szName, DEVHANDLE* phDev)
 
 SKF_ULONG DEVAPI SKF_DisConnectDev(DEVHANDLE hDev)
 {
-    return run_call("SKF_DisConnectDev", [&](Call& call) -> SKF_ULONG {
-        return call.close_call(hDev, HandleKind::device);
-    });
+    return run_call("SKF_DisConnectDev",
+                    [&](Call& call) -> SKF_ULONG { return call.close_call(hDev, HandleKind::device); });
 }
 
 SKF_ULONG DEVAPI SKF_GetDevState(SKF_LPSTR szDevName, SKF_ULONG* pulDevState)

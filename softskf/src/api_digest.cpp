@@ -110,9 +110,8 @@ SKF_ULONG DEVAPI SKF_DigestFinal(SKF_HANDLE hHash, SKF_BYTE* pHashData, SKF_ULON
 
 SKF_ULONG DEVAPI SKF_CloseHandle(SKF_HANDLE hHandle)
 {
-    return run_call("SKF_CloseHandle", [&](Call& call) -> SKF_ULONG {
-        return call.close_call(hHandle, HandleKind::hash);
-    });
+    return run_call("SKF_CloseHandle",
+                    [&](Call& call) -> SKF_ULONG { return call.close_call(hHandle, HandleKind::hash); });
 }
 
 }  // extern "C"

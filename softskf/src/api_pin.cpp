@@ -55,7 +55,8 @@ Scope scope_of(const Resolved& r) { return {r.device->name, r.application->name,
 
 extern "C" {
 
-SKF_ULONG DEVAPI SKF_VerifyPIN(HAPPLICATION hApplication, SKF_ULONG ulPINType, SKF_LPSTR szPIN, SKF_ULONG* pulRetryCount)
+SKF_ULONG DEVAPI SKF_VerifyPIN(HAPPLICATION hApplication, SKF_ULONG ulPINType, SKF_LPSTR szPIN,
+                               SKF_ULONG* pulRetryCount)
 {
     return run_call("SKF_VerifyPIN", [&](Call& call) -> SKF_ULONG {
         Resolved r;

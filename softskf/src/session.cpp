@@ -159,9 +159,6 @@ void Call::log_out(const std::string& device, const std::string& application)
     runtime().logins.erase({device, application});
 }
 
-SKF_ULONG Call::save()
-{
-    return replace_file_atomically(path_, format_state(state_)) ? SAR_OK : SAR_WRITEFILEERR;
-}
+SKF_ULONG Call::save() { return replace_file_atomically(path_, format_state(state_)) ? SAR_OK : SAR_WRITEFILEERR; }
 
 }  // namespace softskf

@@ -39,8 +39,8 @@ json key_to_json(const KeyPair& key)
 {
     if (key.type == KeyType::sm2)
         return {{"type", "sm2"}, {"d", to_hex(key.d)}, {"x", to_hex(key.x)}, {"y", to_hex(key.y)}};
-    return {{"type", "rsa"}, {"n", to_hex(key.n)}, {"e", to_hex(key.e)}, {"d", to_hex(key.d)},
-            {"p", to_hex(key.p)}, {"q", to_hex(key.q)}};
+    return {{"type", "rsa"},      {"n", to_hex(key.n)}, {"e", to_hex(key.e)},
+            {"d", to_hex(key.d)}, {"p", to_hex(key.p)}, {"q", to_hex(key.q)}};
 }
 
 KeyPair key_from_json(const json& j)
@@ -67,7 +67,9 @@ KeyPair key_from_json(const json& j)
 
 json pin_to_json(const Pin& pin)
 {
-    return {{"value", pin.value}, {"max_retries", pin.max_retries}, {"retries_left", pin.retries_left},
+    return {{"value", pin.value},
+            {"max_retries", pin.max_retries},
+            {"retries_left", pin.retries_left},
             {"default", pin.is_default}};
 }
 
@@ -107,8 +109,11 @@ json application_to_json(const Application& a)
 {
     json containers = json::array();
     for (const Container& c : a.containers) containers.push_back(container_to_json(c));
-    return {{"name", a.name}, {"admin_pin", pin_to_json(a.admin_pin)}, {"user_pin", pin_to_json(a.user_pin)},
-            {"create_file_rights", a.create_file_rights}, {"containers", containers}};
+    return {{"name", a.name},
+            {"admin_pin", pin_to_json(a.admin_pin)},
+            {"user_pin", pin_to_json(a.user_pin)},
+            {"create_file_rights", a.create_file_rights},
+            {"containers", containers}};
 }
 
 Application application_from_json(const json& j)
@@ -159,7 +164,8 @@ Device device_from_json(const json& j)
     d.info.issuer = j.value("issuer", d.info.issuer);
     d.info.label = j.value("label", d.info.label);
     d.info.serial_number = j.value("serial_number", d.info.serial_number);
-    if (j.contains("user_data") && !j.at("user_data").is_null()) d.info.user_data = j.at("user_data").get<std::string>();
+    if (j.contains("user_data") && !j.at("user_data").is_null())
+        d.info.user_data = j.at("user_data").get<std::string>();
     version_from_json(j, "hw_version", d.info.hw_major, d.info.hw_minor);
     version_from_json(j, "firmware_version", d.info.fw_major, d.info.fw_minor);
     d.info.total_space = j.value("total_space", d.info.total_space);

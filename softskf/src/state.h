@@ -66,11 +66,11 @@ struct Device {
 
 // How an injected fault shows itself.
 enum class FaultKind {
-    fail,               // the call returns `code` and does nothing
+    fail,                    // the call returns `code` and does nothing
     list_without_final_nul,  // a name list lacks its terminating extra NUL
-    size_over_buffer,   // output fills the caller's buffer, reported size is larger
-    length,             // output claims `length` bytes (padded with zeros)
-    unterminated_text,  // DEVINFO texts fill their fields without a NUL
+    size_over_buffer,        // output fills the caller's buffer, reported size is larger
+    length,                  // output claims `length` bytes (padded with zeros)
+    unterminated_text,       // DEVINFO texts fill their fields without a NUL
 };
 
 struct Fault {

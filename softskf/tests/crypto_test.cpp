@@ -38,9 +38,9 @@ protected:
     {
         SKF_HANDLE hash = nullptr;
         SKF_ULONG id_len = id ? static_cast<SKF_ULONG>(std::strlen(id)) : 0;
-        EXPECT_EQ(skf_.SKF_DigestInit(dev_, alg, key, reinterpret_cast<unsigned char*>(const_cast<char*>(id)), id_len,
-                                      &hash),
-                  SAR_OK);
+        EXPECT_EQ(
+            skf_.SKF_DigestInit(dev_, alg, key, reinterpret_cast<unsigned char*>(const_cast<char*>(id)), id_len, &hash),
+            SAR_OK);
         SKF_ULONG size = 0;
         EXPECT_EQ(skf_.SKF_Digest(hash, nullptr, 0, nullptr, &size), SAR_OK);
         std::vector<std::uint8_t> out(size);
@@ -81,8 +81,7 @@ TEST_F(CryptoTest, HashVectorsInOneStepAndInParts)
     EXPECT_EQ(digest(SGD_SM3, "abc"), from_hex("66C7F0F462EEEDD9D1F2D46BDC10E4E24167C4875CF2F7A2297DA02B8F4BA8E0"));
     EXPECT_EQ(digest(SGD_SM3, ""), from_hex("1AB21D8355CFA17F8E61194831E81A8F22BEC8C728FEFB747ED035EB5082AA2B"));
     EXPECT_EQ(digest(SGD_SHA1, "abc"), from_hex("A9993E364706816ABA3E25717850C26C9CD0D89D"));
-    EXPECT_EQ(digest(SGD_SHA256, "abc"),
-              from_hex("BA7816BF8F01CFEA414140DE5DAE2223B00361A396177A9CB410FF61F20015AD"));
+    EXPECT_EQ(digest(SGD_SHA256, "abc"), from_hex("BA7816BF8F01CFEA414140DE5DAE2223B00361A396177A9CB410FF61F20015AD"));
 
     SKF_HANDLE hash = nullptr;
     ASSERT_EQ(skf_.SKF_DigestInit(dev_, SGD_SM3, nullptr, nullptr, 0, &hash), SAR_OK);
@@ -207,8 +206,7 @@ TEST_F(CryptoTest, RsaSignaturesAreModulusLongAndCarryTheDigestInfo)
     std::vector<SKF_BYTE> info = from_hex("3021300906052B0E03021A05000414");
     info.insert(info.end(), sha1.begin(), sha1.end());
     std::vector<SKF_BYTE> sig2(128);
-    ASSERT_EQ(skf_.SKF_RSASignData(con, info.data(), static_cast<SKF_ULONG>(info.size()), sig2.data(), &size),
-              SAR_OK);
+    ASSERT_EQ(skf_.SKF_RSASignData(con, info.data(), static_cast<SKF_ULONG>(info.size()), sig2.data(), &size), SAR_OK);
     EXPECT_EQ(sig, sig2);
 
     sig[5] ^= 1;

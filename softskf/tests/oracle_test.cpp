@@ -65,8 +65,8 @@ Der rsa_public_key_info(const RSAPUBLICKEYBLOB& blob)
 
 void write_file(const fs::path& path, const std::vector<std::uint8_t>& data)
 {
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(data.data()),
-                                                static_cast<std::streamsize>(data.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
 }
 
 }  // namespace

@@ -72,15 +72,15 @@ TEST_F(PinTest, ChangePinChecksTheOldOneAndClearsTheDefaultFlag)
     HAPPLICATION app = open_application(connect());
     EXPECT_TRUE(info(app).is_default);
     SKF_ULONG retries = 0;
-    EXPECT_EQ(skf_.SKF_ChangePIN(app, USER_TYPE, const_cast<char*>("nope1234"), const_cast<char*>("fresh-pin"),
-                                 &retries),
-              SAR_PIN_INCORRECT);
+    EXPECT_EQ(
+        skf_.SKF_ChangePIN(app, USER_TYPE, const_cast<char*>("nope1234"), const_cast<char*>("fresh-pin"), &retries),
+        SAR_PIN_INCORRECT);
     EXPECT_EQ(retries, 2u);
     EXPECT_EQ(skf_.SKF_ChangePIN(app, USER_TYPE, const_cast<char*>("user1234"), const_cast<char*>("123"), &retries),
               SAR_PIN_LEN_RANGE);
-    ASSERT_EQ(skf_.SKF_ChangePIN(app, USER_TYPE, const_cast<char*>("user1234"), const_cast<char*>("fresh-pin"),
-                                 &retries),
-              SAR_OK);
+    ASSERT_EQ(
+        skf_.SKF_ChangePIN(app, USER_TYPE, const_cast<char*>("user1234"), const_cast<char*>("fresh-pin"), &retries),
+        SAR_OK);
     EXPECT_FALSE(info(app).is_default);
     EXPECT_EQ(info(app).remaining, 3u);
     EXPECT_EQ(verify(app, "user1234", &retries), SAR_PIN_INCORRECT);

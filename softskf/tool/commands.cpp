@@ -102,8 +102,9 @@ void add_device_to_state(Options& o, State& state)
     if (o.has("user-data")) device.info.user_data = o.get("user-data");
     // A 32-byte label or serial fills its DEVINFO field without a NUL, as
     // tokens in the field do.
-    if (device.info.label.size() > 32 || device.info.serial_number.size() > 32 || device.info.manufacturer.size() > 63 ||
-        device.info.issuer.size() > 63 || (device.info.user_data && device.info.user_data->size() > 63))
+    if (device.info.label.size() > 32 || device.info.serial_number.size() > 32 ||
+        device.info.manufacturer.size() > 63 || device.info.issuer.size() > 63 ||
+        (device.info.user_data && device.info.user_data->size() > 63))
         throw ToolError("texts too long for DEVINFO: label and serial 32 bytes, manufacturer, issuer, user data 63");
     state.devices.push_back(device);
 }
@@ -256,7 +257,10 @@ int list(Options& o)
             for (const softskf::Container& c : a.containers) {
                 const auto& key = c.sign_key ? c.sign_key : c.enc_key;
                 out << "    container \"" << c.name << "\": "
-                    << (!key ? "empty" : key->type == softskf::KeyType::sm2 ? "SM2" : "RSA") << "\n";
+                    << (!key                                 ? "empty"
+                        : key->type == softskf::KeyType::sm2 ? "SM2"
+                                                             : "RSA")
+                    << "\n";
                 if (!c.sign_cert.empty()) out << "      signing " << describe_certificate(c.sign_cert) << "\n";
                 if (!c.enc_cert.empty()) out << "      encryption " << describe_certificate(c.enc_cert) << "\n";
             }
@@ -311,9 +315,9 @@ int fault_add(Options& o)
     fault.call = need(o, "call");
     std::string kind = o.get("kind", "fail");
     bool known = false;
-    for (auto k : {softskf::FaultKind::fail, softskf::FaultKind::list_without_final_nul,
-                   softskf::FaultKind::size_over_buffer, softskf::FaultKind::length,
-                   softskf::FaultKind::unterminated_text}) {
+    for (auto k :
+         {softskf::FaultKind::fail, softskf::FaultKind::list_without_final_nul, softskf::FaultKind::size_over_buffer,
+          softskf::FaultKind::length, softskf::FaultKind::unterminated_text}) {
         if (kind == softskf::fault_kind_name(k)) {
             fault.kind = k;
             known = true;

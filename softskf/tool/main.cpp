@@ -19,26 +19,34 @@ struct Command {
     const char* help;
 };
 
-const char common_help[] =
-    "  --module PATH      the token library (libsoftskf.so or a copy); its state is PATH.json.\n"
-    "                     Default: $SOFTSKF_MODULE\n";
+const char common_help[] = "  --module PATH      the token library (libsoftskf.so or a copy); its state is PATH.json.\n"
+                           "                     Default: $SOFTSKF_MODULE\n";
 
 const Command commands_table[] = {
-    {"init", commands::init, {"force"}, {"module"},
+    {"init",
+     commands::init,
+     {"force"},
+     {"module"},
      "init [--force]\n  Creates an empty token state (no devices).\n"
      "  --force            replace an existing state\n"},
-    {"add-device", commands::add_device, {"absent"},
+    {"add-device",
+     commands::add_device,
+     {"absent"},
      {"module", "name", "label", "serial", "user-data", "manufacturer", "issuer"},
      "add-device --name NAME [--label L] [--serial S] [--user-data TEXT] [--manufacturer M] [--issuer I] [--absent]\n"
      "  Adds a device. Label and serial number hold 32 bytes, the others 63; the user data\n"
      "  is the text a caller reads from DEVINFO.Reserved. --absent: listed only when the\n"
      "  caller asks for all devices, and connecting fails.\n"},
-    {"add-app", commands::add_app, {},
+    {"add-app",
+     commands::add_app,
+     {},
      {"module", "device", "name", "admin-pin", "user-pin", "admin-retries", "user-retries"},
      "add-app --device DEV --name APP [--user-pin P] [--admin-pin P] [--user-retries N] [--admin-retries N]\n"
      "  Creates an application with SKF_CreateApplication. PINs have 6 to 16 characters\n"
      "  (defaults: user 12345678, admin 88888888); retries 1 to 15 (default 10).\n"},
-    {"add-container", commands::add_container, {"no-cert"},
+    {"add-container",
+     commands::add_container,
+     {"no-cert"},
      {"module", "device", "app", "container", "key", "bits", "user-pin", "subject", "days", "ca-dir", "cert-out"},
      "add-container --device DEV --app APP --container NAME [--key sm2|rsa] [--bits 1024|2048]\n"
      "              [--user-pin P] [--subject /CN=.../O=...] [--days N] [--ca-dir DIR] [--cert-out FILE] [--no-cert]\n"
@@ -46,26 +54,42 @@ const Command commands_table[] = {
      "  certificate issued by the test CA in DIR (default PATH.ca; created on first use;\n"
      "  SM2 certificates are signed with SM2-with-SM3, RSA ones with SHA-256).\n"
      "  --cert-out writes the certificate as PEM.\n"},
-    {"import", commands::import, {"encryption"}, {"module", "device", "app", "container", "key", "cert"},
+    {"import",
+     commands::import,
+     {"encryption"},
+     {"module", "device", "app", "container", "key", "cert"},
      "import --device DEV --app APP --container NAME [--key KEY.pem] [--cert CERT.pem] [--encryption]\n"
      "  Puts an existing SM2 or RSA private key and/or certificate (PEM) into a container\n"
      "  (created if missing); --encryption fills the encryption slot instead of the signing one.\n"},
-    {"provision", commands::provision, {"no-cert", "absent"},
-     {"module", "device", "app", "container", "key", "bits", "user-pin", "admin-pin", "user-retries",
-      "admin-retries", "subject", "days", "ca-dir", "cert-out", "label", "serial", "user-data", "manufacturer",
-      "issuer"},
+    {"provision",
+     commands::provision,
+     {"no-cert", "absent"},
+     {"module", "device", "app", "container", "key", "bits", "user-pin", "admin-pin", "user-retries", "admin-retries",
+      "subject", "days", "ca-dir", "cert-out", "label", "serial", "user-data", "manufacturer", "issuer"},
      "provision --device DEV --app APP --container NAME [options of add-device, add-app, add-container]\n"
      "  One step: creates the state, the device and the application when missing, then the\n"
      "  container with its key and certificate.\n"},
-    {"list", commands::list, {}, {"module"}, "list\n  Shows devices, applications, PIN tries, containers, certificates and faults.\n"},
-    {"sign", commands::sign, {}, {"module", "device", "app", "container", "user-pin", "in", "out", "hash"},
+    {"list",
+     commands::list,
+     {},
+     {"module"},
+     "list\n  Shows devices, applications, PIN tries, containers, certificates and faults.\n"},
+    {"sign",
+     commands::sign,
+     {},
+     {"module", "device", "app", "container", "user-pin", "in", "out", "hash"},
      "sign --device DEV --app APP --container NAME --in FILE --out SIG [--user-pin P] [--hash sha1|sha256]\n"
      "  Signs FILE on the token. SM2: SM3 with Z (identity 1234567812345678), DER signature.\n"
      "  RSA: PKCS#1 v1.5 over SHA-1 (default) or SHA-256, raw signature.\n"},
-    {"export-cert", commands::export_cert, {"encryption", "der"}, {"module", "device", "app", "container", "out"},
+    {"export-cert",
+     commands::export_cert,
+     {"encryption", "der"},
+     {"module", "device", "app", "container", "out"},
      "export-cert --device DEV --app APP --container NAME --out FILE [--der] [--encryption]\n"
      "  Writes a container's certificate (PEM unless --der).\n"},
-    {"fault-add", commands::fault_add, {},
+    {"fault-add",
+     commands::fault_add,
+     {},
      {"module", "call", "kind", "code", "length", "extra", "device", "app", "container"},
      "fault-add --call SKF_NAME [--kind KIND] [--code 0x0A000001] [--length N] [--extra N]\n"
      "          [--device DEV] [--app APP] [--container NAME]\n"

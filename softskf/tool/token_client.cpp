@@ -56,8 +56,7 @@ DEVHANDLE TokenClient::connect(const std::string& device)
 }
 
 HAPPLICATION TokenClient::create_application(DEVHANDLE dev, const std::string& name, const std::string& admin_pin,
-                                             unsigned admin_retries, const std::string& user_pin,
-                                             unsigned user_retries)
+                                             unsigned admin_retries, const std::string& user_pin, unsigned user_retries)
 {
     HAPPLICATION h = nullptr;
     SKF_CALL(SKF_CreateApplication, dev, const_cast<char*>(name.c_str()), const_cast<char*>(admin_pin.c_str()),
@@ -94,8 +93,7 @@ void TokenClient::verify_user_pin(HAPPLICATION app, const std::string& pin)
 {
     SKF_ULONG retries = 0;
     SKF_ULONG rc = skf_.SKF_VerifyPIN(app, USER_TYPE, const_cast<char*>(pin.c_str()), &retries);
-    if (rc == SAR_PIN_INCORRECT)
-        throw ToolError("wrong user PIN, " + std::to_string(retries) + " tries left");
+    if (rc == SAR_PIN_INCORRECT) throw ToolError("wrong user PIN, " + std::to_string(retries) + " tries left");
     check_skf(rc, "SKF_VerifyPIN");
 }
 

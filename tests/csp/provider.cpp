@@ -193,10 +193,7 @@ CSP_EXPORT CPGetUserKey(HCRYPTPROV hProv, DWORD dwKeySpec, HCRYPTKEY* phUserKey)
     return TRUE;
 }
 
-CSP_EXPORT CPDestroyKey(HCRYPTPROV hProv, HCRYPTKEY hKey)
-{
-    return destroyOwned(keys, hProv, hKey, NTE_BAD_KEY);
-}
+CSP_EXPORT CPDestroyKey(HCRYPTPROV hProv, HCRYPTKEY hKey) { return destroyOwned(keys, hProv, hKey, NTE_BAD_KEY); }
 
 CSP_EXPORT CPCreateHash(HCRYPTPROV hProv, ALG_ID Algid, HCRYPTKEY hKey, DWORD dwFlags, HCRYPTHASH* phHash)
 {
@@ -297,7 +294,7 @@ CSP_EXPORT CPSetProvParam(HCRYPTPROV hProv, DWORD, const BYTE*, DWORD)
 }
 
 // What the test provider does not do.
-#define CSP_UNSUPPORTED(name, ...) \
+#define CSP_UNSUPPORTED(name, ...)                                                                                     \
     CSP_EXPORT name(__VA_ARGS__) { return fail(NTE_NOT_SUPPORTED); }
 
 CSP_UNSUPPORTED(CPGenKey, HCRYPTPROV, ALG_ID, DWORD, HCRYPTKEY*)

@@ -58,8 +58,10 @@ TEST(ResultCodes, TheReadmeTableSaysWhatTheListSays)
     ASSERT_FALSE(rows.empty()) << "no result-code table found under \"## Result codes\" in README.md";
     for (const auto& [code, meaning] : codes) {
         auto row = rows.find(code);
-        if (row == rows.end()) ADD_FAILURE() << code << " is in the list but not in the README";
-        else EXPECT_EQ(meaning, row->second) << "meaning of " << code;
+        if (row == rows.end())
+            ADD_FAILURE() << code << " is in the list but not in the README";
+        else
+            EXPECT_EQ(meaning, row->second) << "meaning of " << code;
     }
     for (const auto& [code, meaning] : rows)
         EXPECT_TRUE(codes.count(code)) << code << " (\"" << meaning << "\") is in the README but not in the list";

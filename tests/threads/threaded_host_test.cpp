@@ -58,8 +58,8 @@ protected:
     // Sgn_Sign's text, given back with Sgn_Free.
     static std::string sign(const char* pin)
     {
-        char* text = lib.Sgn_Sign(reinterpret_cast<const unsigned char*>(kData.data()),
-                                  static_cast<int>(kData.size()), 1, pin);
+        char* text = lib.Sgn_Sign(reinterpret_cast<const unsigned char*>(kData.data()), static_cast<int>(kData.size()),
+                                  1, pin);
         std::string out = text != nullptr ? text : "<null>";
         lib.Sgn_Free(text);
         return out;

@@ -43,12 +43,13 @@ const std::vector<NameCase>& nameCases()
          "C=CN, S=Beijing, L=Hai Dian, O=\"Acme, Inc.\", OU=\"Dev \"\"Team\"\"\", E=test@example.com, "
          "OID.1.2.3.4=unknown val, CN=张三",
          {{kOidPrefix, nullptr},
-          {kBlankCheck,
-           "C=CN, S=Beijing, L=Hai Dian, O=\"Acme, Inc.\", OU=\"Dev \"\"Team\"\"\", E=test@example.com, "
-           "1.2.3.4=unknown val, CN=\"张三\""}}},
-        {"names/bmp.der", "C=CN, O=中文公司, OU=x y, CN=张三",
+          {kBlankCheck, "C=CN, S=Beijing, L=Hai Dian, O=\"Acme, Inc.\", OU=\"Dev \"\"Team\"\"\", E=test@example.com, "
+                        "1.2.3.4=unknown val, CN=\"张三\""}}},
+        {"names/bmp.der",
+         "C=CN, O=中文公司, OU=x y, CN=张三",
          {{kBlankCheck, "C=CN, O=中文公司, OU=\"x y\", CN=\"张三\""}}},
-        {"names/blanks.der", "CN=\" lead\", CN=\"trail \", O=\" both \", OU=in  side, L=\"bmp \"",
+        {"names/blanks.der",
+         "CN=\" lead\", CN=\"trail \", O=\" both \", OU=in  side, L=\"bmp \"",
          {{kBlankCheck, "CN=\" lead\", CN=trail , O=\" both \", OU=in  side, L=bmp "}}},
         {"names/empty.der", "CN=\"\", O=\"\", OU=x", {{kEmptyQuoted, "CN=, O=, OU=x"}}},
         {"names/t61.der", "O=Café, OU=Café, CN=plain", {{kT61Utf8, "O=CafÃ©, OU=Café, CN=plain"}}},

@@ -39,8 +39,8 @@ TEST(CertPropertyTest, AnswersTheThreeQueries)
         std::string answer;
     };
     const std::vector<Case> cases = {
-        {"DN", kRsaDn}, {"dn", kRsaDn}, {"SN", "01A2"}, {"sn", "01A2"},
-        {"CN", "rsa user"}, {"cn", "rsa user"}, {"Ou", "Unit"}, {"O", "Test Org"}, {"C", "CN"},
+        {"DN", kRsaDn},     {"dn", kRsaDn}, {"SN", "01A2"},    {"sn", "01A2"}, {"CN", "rsa user"},
+        {"cn", "rsa user"}, {"Ou", "Unit"}, {"O", "Test Org"}, {"C", "CN"},
     };
     for (const auto& c : cases) {
         Answer a = ask(cert, c.field, 64);
@@ -120,8 +120,8 @@ TEST(CertPropertyTest, FieldValuesAreAttributeValues)
 {
     const std::string mixed = base64Of(fixture("names/mixed.der"));
     const std::string multi = base64Of(fixture("names/multi.der"));
-    const std::string crafted = base64Of(withSubject(
-        fixture("certs/sm2_sign.der"), x500Name({{{"O", "Bank, CN=Alice"}}, {{"CN", "Mallory"}}})));
+    const std::string crafted = base64Of(
+        withSubject(fixture("certs/sm2_sign.der"), x500Name({{{"O", "Bank, CN=Alice"}}, {{"CN", "Mallory"}}})));
     struct Case {
         const char* what;
         std::string cert;

@@ -62,10 +62,7 @@ ChooserRun runChooser(const std::vector<std::wstring>& rows, const std::function
 }
 
 const std::vector<std::wstring> kRows = {
-    L"7:SM2:Alice:Test CA",
-    L"not a row",
-    L"2:RSA:\x5F20\x4E09:CN=Root, O=Acme:Inc",
-    L"5:SM2::Issuer only",
+    L"7:SM2:Alice:Test CA",   L"not a row", L"2:RSA:\x5F20\x4E09:CN=Root, O=Acme:Inc", L"5:SM2::Issuer only",
     L"9:SM2:two colons only",
 };
 
@@ -172,7 +169,8 @@ TEST(ChooserDialog, FollowsItsTemplate)
         {IDOK, L"Button", BS_DEFPUSHBUTTON | WS_VISIBLE | WS_TABSTOP, {72, 105, 50, 14}},
         {IDCANCEL, L"Button", WS_VISIBLE | WS_TABSTOP, {163, 105, 50, 14}},
         {IDC_CHOOSER_PROMPT, L"Static", SS_NOPREFIX | WS_VISIBLE | WS_GROUP, {1, 7, 280, 14}},
-        {IDC_CHOOSER_LIST, L"SysListView32",
+        {IDC_CHOOSER_LIST,
+         L"SysListView32",
          LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_NOSORTHEADER | WS_VISIBLE | WS_BORDER | WS_TABSTOP,
          {9, 25, 283, 67}},
     };

@@ -25,8 +25,8 @@ TEST(ChooserRow, SplitsAtTheFirstThreeColons)
         {"4:::", true, 4, "", "", ""},
         {"12:SM2:name:", true, 12, "SM2", "name", ""},
         {"-2:SM2:n:i", true, -2, "SM2", "n", "i"},
-        {"12abc:SM2:n:i", true, 12, "SM2", "n", "i"},            // digits up to the first other character
-        {"x:SM2:n:i", true, 0, "SM2", "n", "i"},                 // no digits at all
+        {"12abc:SM2:n:i", true, 12, "SM2", "n", "i"},             // digits up to the first other character
+        {"x:SM2:n:i", true, 0, "SM2", "n", "i"},                  // no digits at all
         {"99999999999:SM2:n:i", true, INT_MAX, "SM2", "n", "i"},  // held to the range of int
         {"-99999999999:SM2:n:i", true, INT_MIN, "SM2", "n", "i"},
         {"1:SM2:name", false, 0, "", "", ""},
@@ -71,7 +71,7 @@ TEST(ChooserLanguage, FollowsTheWindowsLocaleIdentifier)
         {0x0C04, CHOOSER_LANG_ENGLISH, CHOOSER_LANG_TRADITIONAL},     // Chinese (Hong Kong)
         {0x1004, CHOOSER_LANG_SIMPLIFIED, CHOOSER_LANG_SIMPLIFIED},   // Singapore keeps what was shown
         {0x1004, CHOOSER_LANG_TRADITIONAL, CHOOSER_LANG_TRADITIONAL},
-        {0x1404, CHOOSER_LANG_ENGLISH, CHOOSER_LANG_ENGLISH},         // Macau too
+        {0x1404, CHOOSER_LANG_ENGLISH, CHOOSER_LANG_ENGLISH},          // Macau too
         {0x0004, CHOOSER_LANG_TRADITIONAL, CHOOSER_LANG_TRADITIONAL},  // Chinese without a region
         {0x0409, CHOOSER_LANG_SIMPLIFIED, CHOOSER_LANG_ENGLISH},
         {0x0411, CHOOSER_LANG_TRADITIONAL, CHOOSER_LANG_ENGLISH},  // Japanese

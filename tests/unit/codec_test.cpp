@@ -40,7 +40,10 @@ TEST(Base64Test, EncodesWithPaddingAndTheCapacityRule)
     struct Case {
         std::string data, text;
     };
-    const Case cases[] = {{"abc", "YWJj"}, {"a", "YQ=="}, {"ab", "YWI="}, {"abcd", "YWJjZA=="},
+    const Case cases[] = {{"abc", "YWJj"},
+                          {"a", "YQ=="},
+                          {"ab", "YWI="},
+                          {"abcd", "YWJjZA=="},
                           {std::string("\xFB\xFF\x00", 3), "+/8A"},
                           {"The quick brown fox jumps over the lazy dog",
                            "VGhlIHF1aWNrIGJyb3duIGZveCBqdW1wcyBvdmVyIHRoZSBsYXp5IGRvZw=="}};
@@ -77,7 +80,9 @@ TEST(Base64Test, DecodesTextsAndReportsErrors)
         {"  YW Jj\tZA==", 4, "abcd"},
         {"YWJjZA==-----", 4, "abcd"},  // trailing dashes of a PEM footer
         {"YWJj*A==", TCORE_ERR_BASE64_CHAR, "abc"},
-        {"YWJj\xC1" "A==", TCORE_ERR_BASE64_CHAR, "abc"},  // not ASCII: not a letter
+        {"YWJj\xC1"
+         "A==",
+         TCORE_ERR_BASE64_CHAR, "abc"},  // not ASCII: not a letter
         {"YWJjZ", TCORE_ERR_BUFSIZE, ""},
         {"", 0, ""},
     };
@@ -131,7 +136,8 @@ TEST(Base64Test, PiecesEncodeLikeTheirConcatenation)
                 std::vector<char> text(whole.size() + 3, 'x');
                 int len = tcore_base64_encodePieces(text.data(), pieces, 3, static_cast<int>(text.size()));
                 ASSERT_EQ(len, wholeLen) << n << " cut at " << a << "," << b;
-                ASSERT_EQ(std::string(text.data(), static_cast<size_t>(len)), std::string(whole.data(), static_cast<size_t>(wholeLen)))
+                ASSERT_EQ(std::string(text.data(), static_cast<size_t>(len)),
+                          std::string(whole.data(), static_cast<size_t>(wholeLen)))
                     << n << " cut at " << a << "," << b;
                 // The rest of the capacity is zeroed, as by the one-piece form.
                 for (size_t k = static_cast<size_t>(len); k < text.size(); ++k) ASSERT_EQ(text[k], 0);

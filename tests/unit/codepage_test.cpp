@@ -70,7 +70,10 @@ TEST(CodePageTest, Utf8RoundTripsThroughWideText)
 TEST(CodePageTest, Utf8ToWideIgnoresLengthAndInvalidBytesBecomeReplacement)
 {
     Owned<WCHAR> wide;
-    EXPECT_EQ(tcore_utf8ToWide("ab\xFF" "c", &wide.p), 4);
+    EXPECT_EQ(tcore_utf8ToWide("ab\xFF"
+                               "c",
+                               &wide.p),
+              4);
     EXPECT_EQ(static_cast<unsigned>(wide.p[2]), 0xFFFDu);
     EXPECT_EQ(static_cast<unsigned>(wide.p[3]), static_cast<unsigned>('c'));
 }

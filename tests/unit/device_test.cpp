@@ -50,7 +50,7 @@ TEST(DeviceTest, EnumJoinsLabels)
         EXPECT_EQ(devEnum(nullptr), "A");
     }
     RegisteredTokens two({tokenState({tokenDevice("d1", "A", "SN1", {app()}), tokenDevice("d2", "", "SN2", {app()}),
-                            tokenDevice("d3", "B", "SN3", {app()})})});
+                                      tokenDevice("d3", "B", "SN3", {app()})})});
     EXPECT_EQ(devEnum(";;"), "A;;B");  // the whole separator goes, not one character of it
     EXPECT_EQ(devEnum(""), "A|B");
     EXPECT_EQ(devEnum("123456789012345"), "A123456789012345B");
@@ -65,8 +65,9 @@ TEST(DeviceTest, EnumJoinsLabels)
 
 TEST(DeviceTest, LabelsMustBeUnique)
 {
-    RegisteredTokens tokens({tokenState({tokenDevice("d1", "Same", "SN1", {app()}), tokenDevice("d2", "Same", "SN2", {app()}),
-                               tokenDevice("d3", "Third", "SN3", {app()})})});
+    RegisteredTokens tokens(
+        {tokenState({tokenDevice("d1", "Same", "SN1", {app()}), tokenDevice("d2", "Same", "SN2", {app()}),
+                     tokenDevice("d3", "Third", "SN3", {app()})})});
     char out[64];
     EXPECT_EQ(Sgn_Dev_Enum("|", out, 64), DSC_ACX_ERR_DUPLICATE_LABEL);
     EXPECT_EQ(Sgn_Dev_GetSerialNumber("Third", out, 64), DSC_ACX_ERR_DUPLICATE_LABEL);
@@ -86,8 +87,8 @@ TEST(DeviceTest, SameTokenThroughTwoLibrariesCountsOnce)
 
 TEST(DeviceTest, SerialNumberAndUserData)
 {
-    RegisteredTokens tokens({tokenState({tokenDevice("d1", "A", "SN-12345", {app()}, "user data of A"),
-                               tokenDevice("d2", "B", "SN-2", {app()})})});
+    RegisteredTokens tokens({tokenState(
+        {tokenDevice("d1", "A", "SN-12345", {app()}, "user data of A"), tokenDevice("d2", "B", "SN-2", {app()})})});
     struct Case {
         const char* label;
         int outLen;
@@ -144,9 +145,9 @@ TEST(DeviceTest, NoTokenAnywhere)
 
 TEST(DeviceTest, ChangePin)
 {
-    RegisteredTokens tokens({tokenState({tokenDevice("d1", "A", "SN1", {app("app1")}),
-                               tokenDevice("d2", "Two", "SN2", {app("x"), app("y")}),
-                               tokenDevice("d3", "None", "SN3", {})})});
+    RegisteredTokens tokens(
+        {tokenState({tokenDevice("d1", "A", "SN1", {app("app1")}),
+                     tokenDevice("d2", "Two", "SN2", {app("x"), app("y")}), tokenDevice("d3", "None", "SN3", {})})});
     EXPECT_EQ(Sgn_Dev_ChangePin_ex("A", "111111", ""), DSC_ACX_ERR_ARG);
     EXPECT_EQ(Sgn_Dev_ChangePin_ex("A", nullptr, "2"), DSC_ACX_ERR_ARG);
     EXPECT_EQ(Sgn_Dev_ChangePin_ex("Two", "111111", "222222"), DSC_ACX_ERR_SEVERAL_APPLICATIONS);
@@ -162,14 +163,14 @@ TEST(DeviceTest, BrokenLibraryDoesNotHideTheOthers)
 {
     TempDir dir;
     TokenVendor good(libraryFileName("good"), tokenState({tokenDevice("d1", "Good", "SN1", {app()})}));
-    TokenVendor bad(libraryFileName("bad"), tokenState({tokenDevice("d9", "Bad", "SN9", {app()})},
-                                                              {tokenFault("SKF_EnumDev", "fail")}));
-    test_registry_install(providerRegistration({{"A missing", dir.file(libraryFileName("missing"))},
-                                                {"B bad", bad.path()},
-                                                {"C good", good.path()}}));
+    TokenVendor bad(libraryFileName("bad"),
+                    tokenState({tokenDevice("d9", "Bad", "SN9", {app()})}, {tokenFault("SKF_EnumDev", "fail")}));
+    test_registry_install(providerRegistration(
+        {{"A missing", dir.file(libraryFileName("missing"))}, {"B bad", bad.path()}, {"C good", good.path()}}));
     TraceCapture trace;
     EXPECT_EQ(devEnum("|"), "Good");
-    EXPECT_TRUE(trace.contains("find SKF certs with " + dir.file(libraryFileName("missing")) + " failed -1041, find continue"));
+    EXPECT_TRUE(
+        trace.contains("find SKF certs with " + dir.file(libraryFileName("missing")) + " failed -1041, find continue"));
     EXPECT_TRUE(trace.contains("dsc_acx_getSKFDev (tutil_skf_findAllDev)  fail " + bad.path() + ", -160141"));
     test_registry_clear();
 }
@@ -181,9 +182,9 @@ TEST(DeviceTest, FullWidthLabelAndSerialNumber)
 {
     const std::string label(32, 'L');
     const std::string serial = "0123456789ABCDEF0123456789ABCDEF";
-    RegisteredTokens tokens({tokenState({tokenDevice("d1", label, serial,
-                                                     {tokenApplication("app", "111111", {tokenContainer("c1", "sm2_li")})}),
-                                         tokenDevice("d2", "Short", "SN2", {app()})})});
+    RegisteredTokens tokens({tokenState(
+        {tokenDevice("d1", label, serial, {tokenApplication("app", "111111", {tokenContainer("c1", "sm2_li")})}),
+         tokenDevice("d2", "Short", "SN2", {app()})})});
     EXPECT_EQ(devEnum("|"), label + "|Short");
     Buffer out(64);
     ASSERT_EQ(Sgn_Dev_GetSerialNumber(label.c_str(), out.data(), out.len), 0);

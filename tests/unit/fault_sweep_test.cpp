@@ -17,11 +17,10 @@
 namespace {
 
 const char* const kCalls[] = {
-    "SKF_EnumDev",          "SKF_EnumApplication",   "SKF_ConnectDev",     "SKF_DisConnectDev",
-    "SKF_CloseApplication", "SKF_CloseContainer",    "SKF_GetContainerType", "SKF_OpenContainer",
-    "SKF_EnumContainer",    "SKF_OpenApplication",   "SKF_ExportCertificate", "SKF_ECCSignData",
-    "SKF_RSASignData",      "SKF_Digest",            "SKF_DigestInit",     "SKF_ExportPublicKey",
-    "SKF_VerifyPIN",        "SKF_GetDevInfo",        "SKF_ChangePIN",
+    "SKF_EnumDev",           "SKF_EnumApplication",  "SKF_ConnectDev",    "SKF_DisConnectDev", "SKF_CloseApplication",
+    "SKF_CloseContainer",    "SKF_GetContainerType", "SKF_OpenContainer", "SKF_EnumContainer", "SKF_OpenApplication",
+    "SKF_ExportCertificate", "SKF_ECCSignData",      "SKF_RSASignData",   "SKF_Digest",        "SKF_DigestInit",
+    "SKF_ExportPublicKey",   "SKF_VerifyPIN",        "SKF_GetDevInfo",    "SKF_ChangePIN",
 };
 
 struct Kind {

@@ -56,8 +56,8 @@ bool exists(const std::string& path)
 
 std::string logEntry(const std::string& path)
 {
-    return std::string(kRegHeader) + "[HKEY_LOCAL_MACHINE\\SOFTWARE\\TARNO_II\\Log]\r\n\"SignLogPath\"=" +
-           regString(path) + "\r\n";
+    return std::string(kRegHeader) +
+           "[HKEY_LOCAL_MACHINE\\SOFTWARE\\TARNO_II\\Log]\r\n\"SignLogPath\"=" + regString(path) + "\r\n";
 }
 
 // Process-wide log state can only be turned on once, so each scenario runs

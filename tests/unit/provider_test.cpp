@@ -65,7 +65,8 @@ TEST_F(ProviderTest, ProvidersWithoutUsablePathAreSkipped)
 {
     const std::string tooLong(300, 'p');
     test_registry_install(std::string(kRegHeader) + providerWithPath("a", "/skf/a.so") + provider("b", nullptr) +
-                          providerWithPath("C", "") + providerWithPath("d", tooLong) + providerWithPath("E", "/skf/e.so"));
+                          providerWithPath("C", "") + providerWithPath("d", tooLong) +
+                          providerWithPath("E", "/skf/e.so"));
     TraceCapture trace;
     EXPECT_EQ(paths(), (std::vector<std::string>{"/skf/a.so", "/skf/e.so"}));
     EXPECT_TRUE(trace.contains("dsc_acx_getSkfProviderByWow tcore_wreg_getValue failed -1034 (-110027)"));
@@ -114,8 +115,9 @@ TEST_F(ProviderTest, LogPathFromTheRegistry)
     char path[DSC_ACX_SLOT] = {0};
     test_registry_clear();
     EXPECT_EQ(dsc_acx_getLogPath(path), DSC_ACX_ERR_LOG_PATH);
-    test_registry_install(std::string(kRegHeader) +
-                          "[HKEY_LOCAL_MACHINE\\SOFTWARE\\TARNO_II\\Log]\r\n\"SignLogPath\"=\"C:\\\\logs\\\\sign.log\"\r\n");
+    test_registry_install(
+        std::string(kRegHeader) +
+        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\TARNO_II\\Log]\r\n\"SignLogPath\"=\"C:\\\\logs\\\\sign.log\"\r\n");
     EXPECT_EQ(dsc_acx_getLogPath(path), 16);
     EXPECT_STREQ(path, "C:\\logs\\sign.log");
 }

@@ -25,17 +25,15 @@
 
 namespace {
 
-std::string app(std::initializer_list<std::string> containers)
-{
-    return tokenApplication("app", "111111", containers);
-}
+std::string app(std::initializer_list<std::string> containers) { return tokenApplication("app", "111111", containers); }
 
 // The subject DN of a key fixture's certificate as the platform renders it,
 // with its parts in reverse order.
 std::string reversedDnOf(const std::string& keyFixture)
 {
     std::string der = tokenCertificate(keyFixture);
-    const twcyt_cert* cert = twcyt_cert_load(reinterpret_cast<const unsigned char*>(der.data()), static_cast<int>(der.size()));
+    const twcyt_cert* cert = twcyt_cert_load(reinterpret_cast<const unsigned char*>(der.data()),
+                                             static_cast<int>(der.size()));
     char dn[256] = {0};
     twcyt_cert_getDn(cert, dn, sizeof dn);
     twcyt_cert_free(cert);
@@ -68,7 +66,10 @@ struct SelectionCase {
 
 class SelectTest : public CleanSelection<::testing::Test> {
 protected:
-    std::string selected() const { return dsc_acx_selectedCert != nullptr ? dsc_acx_selectedCert->subjectCn : "(none)"; }
+    std::string selected() const
+    {
+        return dsc_acx_selectedCert != nullptr ? dsc_acx_selectedCert->subjectCn : "(none)";
+    }
     void expectSelections(const std::vector<SelectionCase>& cases)
     {
         for (const auto& c : cases) {
@@ -94,25 +95,23 @@ TEST_F(SelectTest, NothingAnywhere)
 TEST_F(SelectTest, SingleCertificateIsSelectedWithoutChooser)
 {
     RegisteredTokens tokens({token("SN1", {tokenContainer("c1", "sm2_zhang"), tokenContainer("c2", "rsa_wang")})});
-    ChooserAnswer none(-1);  // no chooser may show
+    ChooserAnswer none(-1);                                   // no chooser may show
     ASSERT_EQ(Sgn_SelectCertByDn(nullptr, nullptr, out), 0);  // the RSA certificate is not gathered
     EXPECT_EQ(std::string(out), base64Of(tokenCertificate("sm2_zhang")));
     EXPECT_EQ(selected(), "Zhang San");
     EXPECT_STREQ(dsc_acx_selectedCert->kind, "SKF");
     EXPECT_STREQ(dsc_acx_selectedCert->keyAlg, "SM2");
     EXPECT_TRUE(none.rowsShown().empty());
-
 }
 
 TEST_F(SelectTest, SameCertificateInTokenAndStoreCountsOnceFromTheToken)
 {
     RegisteredTokens tokens({token("SN1", {tokenContainer("c1", "sm2_zhang")})});
     test_stores_add("MY", tokenCertificate("sm2_zhang"));
-    ChooserAnswer none(-1);  // no chooser may show
+    ChooserAnswer none(-1);                                   // no chooser may show
     ASSERT_EQ(Sgn_SelectCertByDn(nullptr, nullptr, out), 0);  // one candidate: no chooser
     EXPECT_STREQ(dsc_acx_selectedCert->kind, "SKF");
     EXPECT_TRUE(none.rowsShown().empty());
-
 }
 
 TEST_F(SelectTest, StoreCertificatesAreGathered)
@@ -120,12 +119,11 @@ TEST_F(SelectTest, StoreCertificatesAreGathered)
     test_registry_clear();
     test_stores_add("ZYPORA", tokenCertificate("sm2_li"));
     test_stores_add("MY", tokenCertificate("rsa_wang"));  // RSA: not gathered
-    ChooserAnswer none(-1);  // no chooser may show
+    ChooserAnswer none(-1);                               // no chooser may show
     ASSERT_EQ(Sgn_SelectCertByDn("CN", "Li", out), 0);
     EXPECT_STREQ(dsc_acx_selectedCert->kind, "CSP");
     EXPECT_EQ(selected(), "Li Si");
     EXPECT_TRUE(none.rowsShown().empty());
-
 }
 
 TEST_F(SelectTest, MatchingBySubjectFields)
@@ -133,7 +131,7 @@ TEST_F(SelectTest, MatchingBySubjectFields)
     RegisteredTokens tokens({token("SN1", {tokenContainer("c1", "sm2_zhang"), tokenContainer("c2", "sm2_li")})});
     const std::string zhangDn = reversedDnOf("sm2_zhang");
     const std::string liDnExtra = reversedDnOf("sm2_li") + ", OU=x";  // one part too many
-    ChooserAnswer none(-1);  // no chooser may show
+    ChooserAnswer none(-1);                                           // no chooser may show
     expectSelections({
         {"cn", "Zhang", 0, "Zhang San"},  // field names in any case
         {"CN", "Si", 0, "Li Si"},         // substring of the value
@@ -146,7 +144,6 @@ TEST_F(SelectTest, MatchingBySubjectFields)
         {"ORGANIZA", "Bank", DSC_ACX_ERR_ARG, "(none)"},  // longer than a field name may be
     });
     EXPECT_TRUE(none.rowsShown().empty());
-
 }
 
 TEST_F(SelectTest, SeveralMatchesGoToTheChooser)
@@ -204,7 +201,7 @@ TEST(CertInfoTest, CommonNameOfADn)
         {"CN=a + OU=b", 0, "a"},
         {"O=Bank, OU=Unit", DSC_ACX_ERR_NO_CN, ""},
         {"CN=, O=Bank", DSC_ACX_ERR_NO_CN, ""},
-        {"CN=\"open", 0, "\"open"},                 // an unclosed quote quotes nothing
+        {"CN=\"open", 0, "\"open"},  // an unclosed quote quotes nothing
         {"O=\"Bank, CN=Alice\", CN=Mallory", 0, "Mallory"},
         {"CN=\"Dev \"\"Team\"\"\"", 0, "Dev \"Team\""},
         {"CN=" + std::string(200, 'x'), 0, std::string(127, 'x')},  // cut to the field
@@ -234,7 +231,7 @@ TEST(CertInfoTest, MoreThan24Certificates)
 TEST_F(SelectTest, PinGoesToTheSelectedTokenCertificate)
 {
     EXPECT_EQ(dsc_acx_certinfo_setPin("123456"), TCORE_ERR_PARAM);  // nothing selected
-    ChooserAnswer none(-1);  // no chooser may show
+    ChooserAnswer none(-1);                                         // no chooser may show
     RegisteredTokens tokens({token("SN1", {tokenContainer("c1", "sm2_zhang")})});
     ASSERT_EQ(Sgn_SelectCertByDn(nullptr, nullptr, out), 0);
     std::string longPin(70, '7');
@@ -252,7 +249,6 @@ TEST_F(SelectTest, PinGoesToTheSelectedTokenCertificate)
     EXPECT_EQ(dsc_acx_certinfo_setPin("123456"), 0);  // a store certificate keeps no PIN
     EXPECT_EQ(dsc_acx_selectedCert->tokenObject, nullptr);
     EXPECT_TRUE(none.rowsShown().empty());
-
 }
 
 // Subjects an issuer may write: a quoted value that reads like another
@@ -261,9 +257,10 @@ TEST_F(SelectTest, PinGoesToTheSelectedTokenCertificate)
 TEST_F(SelectTest, OnlyRealAttributesMatch)
 {
     test_registry_clear();
-    const std::string alice = withSubject(tokenCertificate("sm2_zhang"), x500Name({{{"O", "Bank"}}, {{"CN", "Alice"}}}));
-    const std::string mallory =
-        withSubject(tokenCertificate("sm2_li"), x500Name({{{"O", "Bank, CN=Alice"}}, {{"CN", "Mallory"}}}));
+    const std::string alice = withSubject(tokenCertificate("sm2_zhang"),
+                                          x500Name({{{"O", "Bank"}}, {{"CN", "Alice"}}}));
+    const std::string mallory = withSubject(tokenCertificate("sm2_li"),
+                                            x500Name({{{"O", "Bank, CN=Alice"}}, {{"CN", "Mallory"}}}));
     const std::string multi = withSubject(fixture("certs/sm2_sign.der"),
                                           x500Name({{{"CN", "x"}, {"O", "z"}, {"OU", "y"}}, {{"C", "CN"}}}));
     test_stores_add("MY", mallory);
@@ -305,7 +302,8 @@ TEST_F(SelectTest, CertificateWhoseTextDoesNotFitIsNotOffered)
         if (fits) {
             EXPECT_EQ(std::string(out), base64Of(der));
         } else {
-            EXPECT_TRUE(trace.contains("certificate of " + std::to_string(size) + " bytes too large for the 4096-byte text, continue"));
+            EXPECT_TRUE(trace.contains("certificate of " + std::to_string(size) +
+                                       " bytes too large for the 4096-byte text, continue"));
         }
         dsc_acx_releaseSelectedCert();
 

@@ -64,7 +64,7 @@ TEST_F(ProviderSignTest, ProviderErrorsReachTheCaller)
         std::string result;
     };
     const Case cases[] = {
-        {"1", "-4045"},          {"0x80000A01", "-4046"}, {"0x80000A04", "-4047"},
+        {"1", "-4045"},          {"0x80000A01", "-4046"},     {"0x80000A04", "-4047"},
         {"0x80000B00", "-4048"}, {"0x056CCB41", "-91016001"}, {"0x80090020", "-1007"},
     };
     for (const auto& c : cases) {

@@ -44,23 +44,16 @@ protected:
     char cert[4096];
 };
 
-std::string sign(const std::string& data, int mode, const char* pin)
-{
-    return signedText(data, mode, pin, true);
-}
+std::string sign(const std::string& data, int mode, const char* pin) { return signedText(data, mode, pin, true); }
 
 std::string token(const std::string& serial, const std::string& container)
 {
-    return tokenState(
-        {tokenDevice("dev", "Label", serial, {tokenApplication("app", "111111", {container})})});
+    return tokenState({tokenDevice("dev", "Label", serial, {tokenApplication("app", "111111", {container})})});
 }
 
 }  // namespace
 
-TEST_F(SignTest, NothingSelected)
-{
-    EXPECT_EQ(sign(kData, 1, "111111"), "-3011");
-}
+TEST_F(SignTest, NothingSelected) { EXPECT_EQ(sign(kData, 1, "111111"), "-3011"); }
 
 TEST_F(SignTest, TokenSm2AttachedAndDetached)
 {
@@ -116,8 +109,9 @@ TEST_F(SignTest, ExpiredCertificateIsRefusedBeforeTheToken)
     std::string expired = "{\"name\": \"old\", " + fixture("tokens/rsa_wang.json").substr(1);
     size_t at = expired.find("\"sign_cert\": \"") + 14;
     expired.replace(at, expired.find('"', at) - at, hexOf(fixture("certs/expired_2001.der")));
-    RegisteredTokens tokens({tokenState({tokenDevice("dev", "Label", "SN-OLD", {tokenApplication("app", "111111", {expired})})},
-                                        {tokenFault("SKF_Digest", "fail"), tokenFault("SKF_RSASignData", "fail")})});
+    RegisteredTokens tokens(
+        {tokenState({tokenDevice("dev", "Label", "SN-OLD", {tokenApplication("app", "111111", {expired})})},
+                    {tokenFault("SKF_Digest", "fail"), tokenFault("SKF_RSASignData", "fail")})});
     ASSERT_EQ(Sgn_SelectCertByKeySn("SN-OLD", cert, sizeof cert), 0);
     TraceCapture trace;
     EXPECT_EQ(sign(kData, 1, "111111"), "-2026");
@@ -143,8 +137,8 @@ TEST_F(SignTest, OutputOneCharacterShortAndTextData)
         dsc_acx_certinfo_setPin("111111");
         std::fill(out.begin(), out.end(), '#');
         TraceCapture trace;
-        int rc = dsc_acx_p7sign(reinterpret_cast<const unsigned char*>(kData.c_str()),
-                                static_cast<int>(kData.size()), 0, out.data(), size);
+        int rc = dsc_acx_p7sign(reinterpret_cast<const unsigned char*>(kData.c_str()), static_cast<int>(kData.size()),
+                                0, out.data(), size);
         if (size <= full) {
             EXPECT_EQ(rc, DSC_ACX_ERR_BASE64) << size;
             EXPECT_TRUE(trace.contains("tcore_base64_encode failed -10003")) << size;

@@ -35,9 +35,15 @@ Counts walkByDn(int libraries, int devices, int applications, int containers)
     auto a = d * static_cast<unsigned long long>(applications);
     auto c = a * static_cast<unsigned long long>(containers);
     return {{"SKF_EnumDev", static_cast<unsigned long long>(libraries)},
-            {"SKF_ConnectDev", d},       {"SKF_EnumApplication", d}, {"SKF_DisConnectDev", d},
-            {"SKF_OpenApplication", a},  {"SKF_EnumContainer", a},   {"SKF_CloseApplication", a},
-            {"SKF_OpenContainer", c},    {"SKF_GetContainerType", c}, {"SKF_ExportCertificate", c},
+            {"SKF_ConnectDev", d},
+            {"SKF_EnumApplication", d},
+            {"SKF_DisConnectDev", d},
+            {"SKF_OpenApplication", a},
+            {"SKF_EnumContainer", a},
+            {"SKF_CloseApplication", a},
+            {"SKF_OpenContainer", c},
+            {"SKF_GetContainerType", c},
+            {"SKF_ExportCertificate", c},
             {"SKF_CloseContainer", c}};
 }
 
@@ -48,10 +54,17 @@ Counts walkBySerial(int libraries, int devices, int containersOfTheMatch)
     auto d = static_cast<unsigned long long>(libraries * devices);
     auto c = static_cast<unsigned long long>(containersOfTheMatch);
     return {{"SKF_EnumDev", static_cast<unsigned long long>(libraries)},
-            {"SKF_ConnectDev", d},      {"SKF_GetDevInfo", d},    {"SKF_DisConnectDev", d},
-            {"SKF_EnumApplication", 1}, {"SKF_OpenApplication", 1}, {"SKF_EnumContainer", 1},
-            {"SKF_CloseApplication", 1}, {"SKF_OpenContainer", c}, {"SKF_GetContainerType", c},
-            {"SKF_ExportCertificate", c}, {"SKF_CloseContainer", c}};
+            {"SKF_ConnectDev", d},
+            {"SKF_GetDevInfo", d},
+            {"SKF_DisConnectDev", d},
+            {"SKF_EnumApplication", 1},
+            {"SKF_OpenApplication", 1},
+            {"SKF_EnumContainer", 1},
+            {"SKF_CloseApplication", 1},
+            {"SKF_OpenContainer", c},
+            {"SKF_GetContainerType", c},
+            {"SKF_ExportCertificate", c},
+            {"SKF_CloseContainer", c}};
 }
 
 // Vendor `n`: devices "devA" and "devB" (serials SN-<n>A, SN-<n>B), each
@@ -76,7 +89,8 @@ std::string secondVendor() { return vendorState(2, "rsa_wang", "sm2_li", "sm2_li
 std::string zhangDn()
 {
     std::string der = tokenCertificate("sm2_zhang");
-    const twcyt_cert* cert = twcyt_cert_load(reinterpret_cast<const unsigned char*>(der.data()), static_cast<int>(der.size()));
+    const twcyt_cert* cert = twcyt_cert_load(reinterpret_cast<const unsigned char*>(der.data()),
+                                             static_cast<int>(der.size()));
     char dn[256] = {0};
     twcyt_cert_getDn(cert, dn, sizeof dn);
     twcyt_cert_free(cert);
@@ -114,7 +128,8 @@ void resetCounts(const std::vector<std::string>& paths)
 // How the vendors are registered; `third` is a vendor only the 360 key may name.
 enum class Registration { twoProviders, sameLibraryTwice, key360NamesARegisteredOne, key360NamesAThirdLibrary };
 
-std::string registrationText(Registration r, const std::string& first, const std::string& second, const std::string& third)
+std::string registrationText(Registration r, const std::string& first, const std::string& second,
+                             const std::string& third)
 {
     std::vector<std::pair<std::string, std::string>> providers = {{"Vendor 1", first}, {"Vendor 2", second}};
     if (r == Registration::sameLibraryTwice) providers.push_back({"Vendor 1 again", first});

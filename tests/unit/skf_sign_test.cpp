@@ -153,8 +153,7 @@ TEST(SkfPinTest, ChangePin)
     TokenSession s("sm2", "111111");
     int retries = -1;
     TraceCapture trace;
-    EXPECT_EQ(tutil_skf_changePin(s.providerId, "dev", "app", "000000", "654321", &retries),
-              TUTIL_SKF_ERR_CHANGE_PIN);
+    EXPECT_EQ(tutil_skf_changePin(s.providerId, "dev", "app", "000000", "654321", &retries), TUTIL_SKF_ERR_CHANGE_PIN);
     EXPECT_EQ(retries, 5);
     EXPECT_TRUE(trace.contains("skf_changePIN app failed  a000024, continue, retry times is 5"));
 
@@ -163,8 +162,7 @@ TEST(SkfPinTest, ChangePin)
 
     s.addFault(tokenFault("SKF_ChangePIN", "fail"));
     retries = 3;
-    EXPECT_EQ(tutil_skf_changePin(s.providerId, "dev", "app", "654321", "111111", &retries),
-              TUTIL_SKF_ERR_CHANGE_PIN);
+    EXPECT_EQ(tutil_skf_changePin(s.providerId, "dev", "app", "654321", "111111", &retries), TUTIL_SKF_ERR_CHANGE_PIN);
     EXPECT_EQ(retries, -1);
 
     EXPECT_EQ(tutil_skf_changePin(s.providerId, "nodev", "app", "1", "2", &retries), TUTIL_SKF_ERR_CONNECT);

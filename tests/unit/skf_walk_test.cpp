@@ -20,7 +20,8 @@ std::string twoDevices(std::initializer_list<std::string> faults = {})
                                        {tokenContainer("c1", "sm2_zhang"), tokenContainer("c2", "rsa_wang"),
                                         tokenContainer("c3", "sm2_li")}),
                       tokenApplication("app2", "222222", {tokenContainer("c4", "sm2_li")})}),
-         tokenDevice("dev2", "Token B", "SN-B", {tokenApplication("appB", "333333", {tokenContainer("cb", "sm2_zhang")})})},
+         tokenDevice("dev2", "Token B", "SN-B",
+                     {tokenApplication("appB", "333333", {tokenContainer("cb", "sm2_zhang")})})},
         faults);
 }
 
@@ -74,8 +75,9 @@ TEST(SkfWalkTest, FindsTheSigningCertificateOfEveryContainer)
     ASSERT_EQ(tutil_skf_findAllCerts(id, &list), 5);
     EXPECT_EQ(describe(list), kAll);
     auto* first = static_cast<tutil_skf_cert*>(list->items[0]);
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(first->certificate), static_cast<size_t>(first->certificateLen)),
-              tokenCertificate("sm2_zhang"));
+    EXPECT_EQ(
+        std::string(reinterpret_cast<const char*>(first->certificate), static_cast<size_t>(first->certificateLen)),
+        tokenCertificate("sm2_zhang"));
     EXPECT_EQ(first->providerId, id);
     EXPECT_EQ(first->hDev, nullptr);  // every walk closes what it opened
     EXPECT_EQ(first->pin[0], 0);
@@ -175,13 +177,13 @@ TEST(SkfWalkTest, BySerialNumberEveryMatchingDeviceContributes)
 TEST(SkfWalkTest, DeviceListingKeepsTenApplicationNames)
 {
     std::string state = tokenState(
-        {tokenDevice("many", "Many", "SN-M",
-                     {tokenApplication("a01", "1", {}), tokenApplication("a02", "1", {}), tokenApplication("a03", "1", {}),
-                      tokenApplication("a04", "1", {}), tokenApplication("a05", "1", {}), tokenApplication("a06", "1", {}),
-                      tokenApplication("a07", "1", {}), tokenApplication("a08", "1", {}), tokenApplication("a09", "1", {}),
-                      tokenApplication("a10", "1", {}), tokenApplication("a11", "1", {}),
-                      tokenApplication("a12", "1", {})},
-                     "user data text"),
+        {tokenDevice(
+             "many", "Many", "SN-M",
+             {tokenApplication("a01", "1", {}), tokenApplication("a02", "1", {}), tokenApplication("a03", "1", {}),
+              tokenApplication("a04", "1", {}), tokenApplication("a05", "1", {}), tokenApplication("a06", "1", {}),
+              tokenApplication("a07", "1", {}), tokenApplication("a08", "1", {}), tokenApplication("a09", "1", {}),
+              tokenApplication("a10", "1", {}), tokenApplication("a11", "1", {}), tokenApplication("a12", "1", {})},
+             "user data text"),
          tokenDevice("bare", "Bare", "SN-0", {}), tokenDevice("broken", "Broken", "SN-X", {})},
         {tokenFault("SKF_GetDevInfo", "unterminated_text", "\"device\": \"broken\"")});
     TokenVendor vendor(libraryFileName("devs"), state);
@@ -221,14 +223,16 @@ TEST(SkfWalkTest, NameListsLongerThanTheFirstAttemptAreFetchedWhole)
     apps.push_back(tokenApplication(std::string(47, 'g'), "1", {tokenContainer("k", "sm2_zhang")}));
     std::vector<std::string> devices;
     for (char c = 'p'; c <= 'r'; ++c) devices.push_back(tokenDevice(std::string(100, c), "L", "S", {}));
-    devices.push_back(tokenDevice("last", "Last", "SN-L", {tokenApplication("a", "1", {tokenContainer("k", "sm2_li")})}));
+    devices.push_back(
+        tokenDevice("last", "Last", "SN-L", {tokenApplication("a", "1", {tokenContainer("k", "sm2_li")})}));
     struct Case {
         const char* what;
         std::string state;
         std::vector<std::string> found;
     };
     const Case cases[] = {
-        {"containers", tokenState({tokenDevice("d", "D", "SN", {tokenApplication("app", "1", containers)})}),
+        {"containers",
+         tokenState({tokenDevice("d", "D", "SN", {tokenApplication("app", "1", containers)})}),
          {"d/app/" + guid(7) + ":2"}},
         {"applications", tokenState({tokenDevice("d", "D", "SN", apps)}), {"d/" + std::string(47, 'g') + "/k:2"}},
         {"devices", tokenState(devices), {"last/a/k:2"}},
@@ -247,7 +251,8 @@ TEST(SkfWalkTest, NameListsLongerThanTheFirstAttemptAreFetchedWhole)
 TEST(SkfWalkTest, ListBeyondTheLimitIsRefused)
 {
     std::vector<std::string> containers;
-    for (int i = 0; i < 1200; ++i) containers.push_back(tokenContainer("container-name-" + std::to_string(100000 + i) + std::string(40, 'x'), ""));
+    for (int i = 0; i < 1200; ++i)
+        containers.push_back(tokenContainer("container-name-" + std::to_string(100000 + i) + std::string(40, 'x'), ""));
     TraceCapture trace;
     Walk w = findAll(tokenState({tokenDevice("d", "D", "SN", {tokenApplication("app", "1", containers)})}));
     EXPECT_EQ(w.result, 0);

@@ -34,7 +34,6 @@ std::string child(const std::string& der, int index, bool whole, int* rc)
     return *rc == 0 ? hexOf(std::string(reinterpret_cast<const char*>(out.data), out.len)) : "";
 }
 
-
 int toDer(const std::string& text, std::string* der)
 {
     Exact in(text);
@@ -55,8 +54,15 @@ int keyAlg(const std::string& cert)
 // validity, subject, then the given SubjectPublicKeyInfo.
 std::string certWithKey(const std::string& algorithmHex)
 {
-    std::string spki = "30" + hexOf(std::string(1, static_cast<char>(algorithmHex.size() / 2 + 3))) + algorithmHex + "030100";
-    std::string tbs = "A003020102" "020101" "3000" "3000" "3000" "3000" + spki;
+    std::string spki = "30" + hexOf(std::string(1, static_cast<char>(algorithmHex.size() / 2 + 3))) + algorithmHex +
+                       "030100";
+    std::string tbs = "A003020102"
+                      "020101"
+                      "3000"
+                      "3000"
+                      "3000"
+                      "3000" +
+                      spki;
     std::string tbsDer = "30" + hexOf(std::string(1, static_cast<char>(tbs.size() / 2))) + tbs;
     return unhex("30" + hexOf(std::string(1, static_cast<char>(tbsDer.size() / 2))) + tbsDer);
 }
@@ -72,11 +78,15 @@ TEST(Asn1LengthDecodeTest, FormsAndLimits)
         int length;
     };
     const Case cases[] = {
-        {"05", 1, 1, 5},           {"7F", 1, 1, 127},         {"8180", 2, 2, 128},
-        {"820100", 3, 3, 256},     {"83010000", 4, 4, 65536}, {"80", 1, 1, 0},  // the indefinite form reads as 0
-        {"82 01", 2, TCORE_ERR_BUFSIZE, -1},                  // length octets beyond what is there
-        {"85 0000000001", 6, TASN1_ERR_LENGTH, -1},           // more than 4 length octets
-        {"84 80000000", 5, TASN1_ERR_LENGTH, -1},             // beyond 32-bit signed range
+        {"05", 1, 1, 5},
+        {"7F", 1, 1, 127},
+        {"8180", 2, 2, 128},
+        {"820100", 3, 3, 256},
+        {"83010000", 4, 4, 65536},
+        {"80", 1, 1, 0},                             // the indefinite form reads as 0
+        {"82 01", 2, TCORE_ERR_BUFSIZE, -1},         // length octets beyond what is there
+        {"85 0000000001", 6, TASN1_ERR_LENGTH, -1},  // more than 4 length octets
+        {"84 80000000", 5, TASN1_ERR_LENGTH, -1},    // beyond 32-bit signed range
     };
     for (const auto& c : cases) {
         Exact in(unhex(c.octets));

@@ -24,8 +24,12 @@ tasn1_item encoded(const std::string& bytes, int tagMode = TASN1_TAG_PLAIN, int 
 // Items over string literals, whose bytes outlive the item.
 tasn1_item contents(const char* literal, unsigned char tag, int tagMode = TASN1_TAG_PLAIN, int ctxTag = 0)
 {
-    return tasn1_item{reinterpret_cast<const unsigned char*>(literal), static_cast<int32_t>(std::strlen(literal)), 0,
-                      tagMode, static_cast<uint8_t>(ctxTag), tag};
+    return tasn1_item{reinterpret_cast<const unsigned char*>(literal),
+                      static_cast<int32_t>(std::strlen(literal)),
+                      0,
+                      tagMode,
+                      static_cast<uint8_t>(ctxTag),
+                      tag};
 }
 
 tasn1_item encoded(const char* literal, int tagMode, int ctxTag)
@@ -64,8 +68,14 @@ TEST(Asn1LengthTest, ShortAndLongFormsAreMinimal)
         int value;
         const char* der;
     };
-    const Case cases[] = {{0, "00"},         {127, "7F"},           {128, "8180"},         {255, "81FF"},
-                          {256, "820100"},   {65535, "82FFFF"},     {65536, "83010000"},   {0x1000000, "8401000000"},
+    const Case cases[] = {{0, "00"},
+                          {127, "7F"},
+                          {128, "8180"},
+                          {255, "81FF"},
+                          {256, "820100"},
+                          {65535, "82FFFF"},
+                          {65536, "83010000"},
+                          {0x1000000, "8401000000"},
                           {INT32_MAX, "847FFFFFFF"}};
     for (const auto& c : cases) {
         unsigned char out[5] = {0};

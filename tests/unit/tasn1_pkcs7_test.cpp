@@ -49,24 +49,23 @@ std::string certPart(const std::string& cert, int index)
 }
 
 // The SignedData as the output layout describes it.
-std::string expectedP7(const std::string& cert, const std::string& content, const std::string& sig,
-                       const char* digest, const char* sigAlg)
+std::string expectedP7(const std::string& cert, const std::string& content, const std::string& sig, const char* digest,
+                       const char* sigAlg)
 {
     std::string issuerAndSn = tlv("30", certPart(cert, 3) + certPart(cert, 1));
-    std::string signerInfo =
-        tlv("30", unhex("02 01 01") + issuerAndSn + unhex(digest) + unhex(sigAlg) + tlv("04", sig));
+    std::string signerInfo = tlv("30",
+                                 unhex("02 01 01") + issuerAndSn + unhex(digest) + unhex(sigAlg) + tlv("04", sig));
     std::string contentInfo = tlv("30", unhex(kDataOid) + tlv("A0", tlv("04", content)));
     std::string signedData = tlv("30", unhex("02 01 01") + tlv("31", unhex(digest)) + contentInfo + tlv("A0", cert) +
                                            tlv("31", signerInfo));
     return tlv("30", unhex(kSignedDataOid) + tlv("A0", signedData));
 }
 
-int attach(const std::string& content, const std::string& cert, const std::string& sig, int digestKid,
-           std::string* p7)
+int attach(const std::string& content, const std::string& cert, const std::string& sig, int digestKid, std::string* p7)
 {
     unsigned char* out = nullptr;
-    int n = tasn1_p7sign_encode_attach(bytesOf(content), lengthOf(content), bytesOf(cert), lengthOf(cert),
-                                       bytesOf(sig), lengthOf(sig), digestKid, &out);
+    int n = tasn1_p7sign_encode_attach(bytesOf(content), lengthOf(content), bytesOf(cert), lengthOf(cert), bytesOf(sig),
+                                       lengthOf(sig), digestKid, &out);
     if (n > 0) *p7 = std::string(reinterpret_cast<char*>(out), n);
     tcore_free(out);
     return n;
@@ -80,7 +79,6 @@ int detach(const std::string& cert, const std::string& sig, int digestKid, std::
     tcore_free(out);
     return n;
 }
-
 
 const std::string kSignature(128, '\x5C');
 const std::string kContent = "content to be signed";
@@ -211,10 +209,11 @@ TEST(Pkcs7Test, PiecesRefuseWhatTheWholeEncodingRefuses)
     for (const auto& c : cases) {
         tasn1_p7pieces pieces = untouched;
         unsigned char* whole = nullptr;
-        int expected = c.result == -1 ? tasn1_p7sign_encode_attach(bytesOf(c.content), lengthOf(c.content),
-                                                                   bytesOf(c.cert), lengthOf(c.cert), bytesOf(kSignature),
-                                                                   lengthOf(kSignature), TASN1_KID_SHA1, &whole)
-                                      : c.result;
+        int expected = c.result == -1
+                           ? tasn1_p7sign_encode_attach(bytesOf(c.content), lengthOf(c.content), bytesOf(c.cert),
+                                                        lengthOf(c.cert), bytesOf(kSignature), lengthOf(kSignature),
+                                                        TASN1_KID_SHA1, &whole)
+                           : c.result;
         ASSERT_LT(expected, 0);
         EXPECT_EQ(tasn1_p7sign_encode_attachPieces(bytesOf(c.content), lengthOf(c.content), bytesOf(c.cert),
                                                    lengthOf(c.cert), bytesOf(kSignature), lengthOf(kSignature),
@@ -249,9 +248,8 @@ TEST(Pkcs7Test, FailuresLeaveTheOutputAloneAndAreTraced)
         TraceCapture trace;
         unsigned char sentinel = 0;
         unsigned char* out = &sentinel;
-        EXPECT_EQ(tasn1_p7sign_encode_attach(bytesOf(kContent), lengthOf(kContent), bytesOf(c.cert),
-                                             lengthOf(c.cert), bytesOf(kSignature), lengthOf(kSignature),
-                                             c.digestKid, &out),
+        EXPECT_EQ(tasn1_p7sign_encode_attach(bytesOf(kContent), lengthOf(kContent), bytesOf(c.cert), lengthOf(c.cert),
+                                             bytesOf(kSignature), lengthOf(kSignature), c.digestKid, &out),
                   c.rc)
             << c.what;
         EXPECT_EQ(out, &sentinel) << c.what;
@@ -304,8 +302,8 @@ TEST(Pkcs7Test, SignerInfoPartsOnTheirOwn)
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(signerInfo->data), signerInfo->len), expected);
     tasn1_item_free(signerInfo);
     TraceCapture trace;
-    EXPECT_EQ(tasn1_pkcs7_signerInfo_new(bytesOf(kSignature), lengthOf(kSignature), TASN1_KID_SHA1, 777,
-                                         bytesOf(cert), lengthOf(cert)),
+    EXPECT_EQ(tasn1_pkcs7_signerInfo_new(bytesOf(kSignature), lengthOf(kSignature), TASN1_KID_SHA1, 777, bytesOf(cert),
+                                         lengthOf(cert)),
               nullptr);
     EXPECT_TRUE(trace.contains("tasn1_item_getByKid for 777 failed -210021"));
 }

@@ -50,7 +50,8 @@ struct StoredCert {
     {
         PCCERT_CONTEXT probe = CertCreateCertificateContext(
             X509_ASN_ENCODING, reinterpret_cast<const BYTE*>(der.data()), static_cast<DWORD>(der.size()));
-        if (store && probe) cert = CertFindCertificateInStore(store, X509_ASN_ENCODING, 0, CERT_FIND_EXISTING, probe, nullptr);
+        if (store && probe)
+            cert = CertFindCertificateInStore(store, X509_ASN_ENCODING, 0, CERT_FIND_EXISTING, probe, nullptr);
         if (probe) CertFreeCertificateContext(probe);
     }
     ~StoredCert()
@@ -194,7 +195,9 @@ TEST_F(TestCsp, FailsSignHashWithTheChosenLastError)
     const struct {
         const char* setting;
         DWORD error;
-    } cases[] = {{"0x80000A04", 0x80000A04}, {"2147486208", 0x80000A00}, {"1", ERROR_INVALID_FUNCTION},
+    } cases[] = {{"0x80000A04", 0x80000A04},
+                 {"2147486208", 0x80000A00},
+                 {"1", ERROR_INVALID_FUNCTION},
                  {"0x056CCB41", 0x056CCB41}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.setting);
@@ -320,7 +323,8 @@ TEST_F(TestCsp, RsaCertificateBindsTheExchangeKeyOfWinesProvider)
     Bytes signature(256, '\0');
     DWORD length = static_cast<DWORD>(signature.size());
     ASSERT_TRUE(CryptCreateHash(prov, CALG_SHA1, 0, 0, &hash));
-    ASSERT_TRUE(CryptHashData(hash, reinterpret_cast<const BYTE*>(message.data()), static_cast<DWORD>(message.size()), 0));
+    ASSERT_TRUE(
+        CryptHashData(hash, reinterpret_cast<const BYTE*>(message.data()), static_cast<DWORD>(message.size()), 0));
     ASSERT_TRUE(CryptSignHashW(hash, AT_KEYEXCHANGE, nullptr, 0, reinterpret_cast<BYTE*>(signature.data()), &length))
         << std::hex << GetLastError();
     CryptDestroyHash(hash);

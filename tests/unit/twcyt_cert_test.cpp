@@ -40,7 +40,6 @@ std::string dnOf(const twcyt_cert* cert)
     return n < 0 ? "error " + std::to_string(n) : std::string(dn);
 }
 
-
 }  // namespace
 
 TEST(CertLoadTest, DerBase64AndPemGiveIdenticalContexts)
@@ -158,8 +157,8 @@ TEST(CertKeyTest, AlgorithmNames)
         const char* name;
         int alg;
     };
-    const Case cases[] = {{"RSA", TWCYT_ALG_RSA}, {"rsa", TWCYT_ALG_RSA}, {"Sm2", TWCYT_ALG_SM2},
-                          {"", 0},               {nullptr, 0},         {"ECC", TWCYT_ERR_ALG_NAME}};
+    const Case cases[] = {{"RSA", TWCYT_ALG_RSA}, {"rsa", TWCYT_ALG_RSA},     {"Sm2", TWCYT_ALG_SM2}, {"", 0},
+                          {nullptr, 0},           {"ECC", TWCYT_ERR_ALG_NAME}};
     for (const auto& c : cases) EXPECT_EQ(twcyt_alg_fromName(c.name), c.alg) << (c.name ? c.name : "null");
 }
 

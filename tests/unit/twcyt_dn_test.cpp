@@ -48,7 +48,7 @@ TEST(DnWalkTest, ValuesOfOneField)
         {"C=CN, O=Foo, Inc., CN=user1", "O", {"Foo, Inc."}},  // only the comma before the next "=" separates
         {"C=CN, O=Foo, Inc., CN=user1", "CN", {"user1"}},
         {"C=CN, O=Foo, Inc., CN=user1", "C", {"CN"}},
-        {"C=CN, CN=a, CN=b + OU=c", "CN", {"a", "b"}},   // each attribute of a multi-valued RDN
+        {"C=CN, CN=a, CN=b + OU=c", "CN", {"a", "b"}},  // each attribute of a multi-valued RDN
         {"C=CN, CN=a, CN=b + OU=c", "OU", {"c"}},
         {"CN=x + O=z + OU=y, O=e", "O", {"z", "e"}},
         {"CN=\"a+b\" + OU=\"c=d\", O=e", "OU", {"c=d"}},
@@ -59,15 +59,15 @@ TEST(DnWalkTest, ValuesOfOneField)
         {"CN=\"\"\"1\"\"\"", "CN", {"\"1\""}},
         {"CN=\"\", O=b", "CN", {""}},
         {"CN=\" lead\", CN=\"trail \"", "CN", {" lead", "trail "}},
-        {"CN=a\"b, O=c", "CN", {"a\"b"}},                 // a quote inside a bare value is a character
-        {"CN=\"open, O=c", "CN", {"\"open"}},             // an unclosed quote quotes nothing
-        {"CN=\"a\"b, O=c", "CN", {"\"a\"b"}},              // nor one followed by more text
-        {"CN=a,O=b", "O", {"b"}},            // no blank after the comma
+        {"CN=a\"b, O=c", "CN", {"a\"b"}},      // a quote inside a bare value is a character
+        {"CN=\"open, O=c", "CN", {"\"open"}},  // an unclosed quote quotes nothing
+        {"CN=\"a\"b, O=c", "CN", {"\"a\"b"}},  // nor one followed by more text
+        {"CN=a,O=b", "O", {"b"}},              // no blank after the comma
         {"CN=a,  O=b", "O", {"b"}},
         {"CN=\"x=y\", O=b", "CN", {"x=y"}},  // an "=" inside a quoted value
         {"CN=\"x=y\", O=b", "O", {"b"}},
         {"CN=a=b=c", "CN", {"a=b=c"}},
-        {"CN=user1", "cn", {}},              // case-sensitive names
+        {"CN=user1", "cn", {}},  // case-sensitive names
         {"O=Org, CN=", "CN", {""}},
     };
     for (const auto& c : cases) {
@@ -107,15 +107,15 @@ TEST(DnCompareTest, SameRdnsInAnyOrder)
     };
     const Case cases[] = {
         {"C=CN, O=b, CN=a", "CN=a, C=CN, O=b", 0},
-        {"CN=a, O=b", "CN=A, O=b", -1},       // case inside a segment counts
-        {"CN=a, O=b", "CN=a,O=b", 0},         // the blank after the comma does not
+        {"CN=a, O=b", "CN=A, O=b", -1},  // case inside a segment counts
+        {"CN=a, O=b", "CN=a,O=b", 0},    // the blank after the comma does not
         {"CN=a, O=b", "CN=a, O=b, OU=c", -1},
         {"CN=a, O=b, OU=c", "CN=a, O=b", -1},
         {"CN=a, CN=a", "CN=a, O=b", -1},
         {"O=Foo, Inc., CN=a", "CN=a, O=Foo, Inc.", 0},
         {"O=\"Bank, CN=Alice\", CN=Mallory", "CN=Alice, O=Bank, CN=Mallory", -1},
         {"O=\"Bank, CN=Alice\", CN=Mallory", "CN=Mallory, O=\"Bank, CN=Alice\"", 0},
-        {"abc", "xyz", -1},                   // texts without segments
+        {"abc", "xyz", -1},  // texts without segments
         {"abc", "abc", 0},
     };
     for (const auto& c : cases) EXPECT_EQ(twcyt_dn_compareUtf8(c.a, c.b), c.result) << c.a << " | " << c.b;

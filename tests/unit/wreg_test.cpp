@@ -25,7 +25,9 @@ protected:
                               "[HKEY_LOCAL_MACHINE\\SOFTWARE\\TARNO_II\\Test]\r\n"
                               "@=\"default text\"\r\n"
                               "\"Text\"=\"C:\\\\Tokens\\\\vendor.dll\"\r\n"
-                              "\"Long\"=\"" + kLongValue + "\"\r\n"
+                              "\"Long\"=\"" +
+                              kLongValue +
+                              "\"\r\n"
                               "\"Empty\"=\"\"\r\n"
                               "\"Number\"=dword:00000031\r\n"
                               "\r\n"

@@ -104,8 +104,7 @@ int cmd_devices(const DscLibrary& lib, const ParsedArgs& a)
     return kExitOk;
 }
 
-int device_text(const char* command, const ParsedArgs& a, bool labelRequired,
-                int (*call)(const char*, char*, int))
+int device_text(const char* command, const ParsedArgs& a, bool labelRequired, int (*call)(const char*, char*, int))
 {
     if (a.positional.size() > 1 || (labelRequired && a.positional.empty()))
         return usage_error(command, labelRequired ? "give one LABEL" : "give at most one LABEL");
@@ -152,8 +151,8 @@ int cmd_sign(const DscLibrary& lib, const ParsedArgs& a)
     // reading it first would hold gigabytes only to refuse them, and where
     // the address space is 32-bit it would fail as an unreadable file.
     auto tooLarge = [&path](std::uint64_t length) {
-        return file_error("sign", path + " is larger than 2 GiB (" + std::to_string(length) +
-                                      " bytes); at most " + std::to_string(INT_MAX) + " bytes can be signed");
+        return file_error("sign", path + " is larger than 2 GiB (" + std::to_string(length) + " bytes); at most " +
+                                      std::to_string(INT_MAX) + " bytes can be signed");
     };
     std::uint64_t length = 0;
     if (!file_length(path, length, error)) return file_error("sign", error);
@@ -208,7 +207,7 @@ int cmd_prop(const DscLibrary& lib, const ParsedArgs& a)
     // turned into that text first. DER starts with a SEQUENCE tag, which no
     // text form does.
     std::string cert = !bytes.empty() && bytes[0] == 0x30 ? base64_encode(bytes)
-                                                           : std::string(bytes.begin(), bytes.end());
+                                                          : std::string(bytes.begin(), bytes.end());
     std::string value;
     int rc = cert_property(lib, cert, a.positional[1].c_str(), value);
     if (rc < 0) return failed("prop", rc);
@@ -225,14 +224,19 @@ int run_command(const DscLibrary& lib, const std::string& command, const std::ve
     ParsedArgs a;
     std::string error;
     bool ok = true;
-    if (command == "devices") ok = parse_args(args, {"--sep"}, {}, a, error);
-    else if (command == "serial" || command == "userdata") ok = parse_args(args, {}, {}, a, error);
-    else if (command == "change-pin") ok = parse_args(args, {"--label"}, {}, a, error);
-    else if (command == "select") ok = parse_args(args, {"--dn", "--field", "--value", "--key-sn"}, {"--all"}, a, error);
+    if (command == "devices")
+        ok = parse_args(args, {"--sep"}, {}, a, error);
+    else if (command == "serial" || command == "userdata")
+        ok = parse_args(args, {}, {}, a, error);
+    else if (command == "change-pin")
+        ok = parse_args(args, {"--label"}, {}, a, error);
+    else if (command == "select")
+        ok = parse_args(args, {"--dn", "--field", "--value", "--key-sn"}, {"--all"}, a, error);
     else if (command == "sign")
         ok = parse_args(args, {"--dn", "--field", "--value", "--key-sn", "--pin", "--out"}, {"--all", "--detached"}, a,
                         error);
-    else if (command == "prop") ok = parse_args(args, {}, {}, a, error);
+    else if (command == "prop")
+        ok = parse_args(args, {}, {}, a, error);
     else {
         std::fprintf(stderr, "dsc-sign: unknown command %s\n%s", command.c_str(), general_usage());
         return kExitUsage;

@@ -42,8 +42,7 @@ bool read_file(const std::string& path, std::vector<unsigned char>& bytes, std::
     return ok;
 }
 
-bool write_base64_as_binary(const std::string& path, const char* text, size_t len, size_t& written,
-                            std::string& error)
+bool write_base64_as_binary(const std::string& path, const char* text, size_t len, size_t& written, std::string& error)
 {
     written = 0;
     FILE* f = std::fopen(path.c_str(), "wb");

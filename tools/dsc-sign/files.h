@@ -12,5 +12,4 @@ bool read_file(const std::string& path, std::vector<unsigned char>& bytes, std::
 // The binary behind a base64 text (no line breaks), decoded a block at a
 // time so that a large signature is never held twice. `written` receives
 // the number of bytes of the file.
-bool write_base64_as_binary(const std::string& path, const char* text, size_t len, size_t& written,
-                            std::string& error);
+bool write_base64_as_binary(const std::string& path, const char* text, size_t len, size_t& written, std::string& error);

@@ -31,8 +31,8 @@ void* dsc_platform_open(std::string& error)
         return nullptr;
     }
     if (void* module = dlopen(kModuleName, RTLD_NOW | RTLD_LOCAL)) return module;
-    error = std::string("cannot load ") + kModuleName + " (not beside dsc-sign, nor on the loader's path): " +
-            dlerror();
+    error = std::string("cannot load ") + kModuleName +
+            " (not beside dsc-sign, nor on the loader's path): " + dlerror();
     return nullptr;
 }
 

@@ -8,7 +8,7 @@
 const char* dsc_result_meaning(int code)
 {
     switch (code) {
-#define DSC_RESULT_MEANING(value, name, meaning) \
+#define DSC_RESULT_MEANING(value, name, meaning)                                                                       \
     case value: return meaning;
         DSC_RESULT_CODES(DSC_RESULT_MEANING)
 #undef DSC_RESULT_MEANING

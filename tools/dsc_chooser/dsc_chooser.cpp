@@ -65,8 +65,8 @@ GtkWidget* createList(GtkListStore* store, const chooser_texts* texts)
     const int modelColumns[3] = {COLUMN_NAME, COLUMN_ISSUER, COLUMN_ALGORITHM};
     for (int i = 0; i < 3; ++i) {
         GtkCellRenderer* renderer = gtk_cell_renderer_text_new();
-        GtkTreeViewColumn* column =
-            gtk_tree_view_column_new_with_attributes(texts->columns[i], renderer, "text", modelColumns[i], nullptr);
+        GtkTreeViewColumn* column = gtk_tree_view_column_new_with_attributes(texts->columns[i], renderer, "text",
+                                                                             modelColumns[i], nullptr);
         gtk_tree_view_column_set_sizing(column, GTK_TREE_VIEW_COLUMN_FIXED);
         gtk_tree_view_column_set_fixed_width(column, kColumnWidths[i]);
         gtk_tree_view_column_set_resizable(column, TRUE);
@@ -130,8 +130,7 @@ bool selectedIndex(GtkWidget* list, int* index)
 {
     GtkTreeModel* model = nullptr;
     GtkTreeIter iter;
-    if (!gtk_tree_selection_get_selected(gtk_tree_view_get_selection(GTK_TREE_VIEW(list)), &model, &iter))
-        return false;
+    if (!gtk_tree_selection_get_selected(gtk_tree_view_get_selection(GTK_TREE_VIEW(list)), &model, &iter)) return false;
     gtk_tree_model_get(model, &iter, COLUMN_INDEX, index, -1);
     return true;
 }

@@ -42,8 +42,14 @@ struct Fields {
     std::vector<Extension> extensions;
 };
 
-std::string text(const BYTE* p, DWORD n) { return n == 0 ? std::string() : std::string(reinterpret_cast<const char*>(p), n); }
-std::string text(const unsigned char* p, int n) { return n <= 0 ? std::string() : std::string(reinterpret_cast<const char*>(p), static_cast<size_t>(n)); }
+std::string text(const BYTE* p, DWORD n)
+{
+    return n == 0 ? std::string() : std::string(reinterpret_cast<const char*>(p), n);
+}
+std::string text(const unsigned char* p, int n)
+{
+    return n <= 0 ? std::string() : std::string(reinterpret_cast<const char*>(p), static_cast<size_t>(n));
+}
 
 std::string describe(const Fields& f)
 {
@@ -56,7 +62,8 @@ std::string describe(const Fields& f)
         << hexOf(f.issuer) << "\nsubject " << hexOf(f.subject) << "\nsignature " << f.signatureOid << " "
         << hexOf(f.signatureParams) << "\nkey " << f.keyOid << " " << hexOf(f.keyParams) << " " << hexOf(f.keyBits)
         << "\nvalidity " << f.notBefore << " " << f.notAfter << "\n";
-    for (const auto& e : f.extensions) out << "extension " << e.oid << " " << e.critical << " " << hexOf(e.value) << "\n";
+    for (const auto& e : f.extensions)
+        out << "extension " << e.oid << " " << e.critical << " " << hexOf(e.value) << "\n";
     return out.str();
 }
 
@@ -136,7 +143,8 @@ Fields fromOpenSsl(const std::string& der)
     const unsigned char* p = bytesOf(der);
     X509* x = d2i_X509(nullptr, &p, static_cast<long>(der.size()));
     ERR_clear_error();
-    if (x == nullptr || !ticksOf(X509_get0_notBefore(x), &f.notBefore) || !ticksOf(X509_get0_notAfter(x), &f.notAfter)) {
+    if (x == nullptr || !ticksOf(X509_get0_notBefore(x), &f.notBefore) ||
+        !ticksOf(X509_get0_notAfter(x), &f.notAfter)) {
         X509_free(x);
         f.error = static_cast<DWORD>(CRYPT_E_ASN1_BADTAG);
         return f;
@@ -192,7 +200,10 @@ std::string lengthOctets(size_t n)
     return std::string(1, static_cast<char>(0x80 | digits.size())) + digits;
 }
 
-std::string tlv(unsigned char tag, const std::string& contents) { return std::string(1, static_cast<char>(tag)) + lengthOctets(contents.size()) + contents; }
+std::string tlv(unsigned char tag, const std::string& contents)
+{
+    return std::string(1, static_cast<char>(tag)) + lengthOctets(contents.size()) + contents;
+}
 
 // Where one element's contents start and end.
 struct Element {
@@ -282,7 +293,10 @@ std::string withExtensions(const std::string& cert, const std::string& extension
     });
 }
 
-std::string basicConstraints(const std::string& critical) { return tlv(0x30, oid("2.5.29.19") + critical + tlv(0x04, unhex("3000"))); }
+std::string basicConstraints(const std::string& critical)
+{
+    return tlv(0x30, oid("2.5.29.19") + critical + tlv(0x04, unhex("3000")));
+}
 
 std::string repeated(char c, size_t n) { return std::string(n, c); }
 
@@ -325,16 +339,23 @@ const std::vector<Variant>& variants()
              return withKey(ec, tlv(0x30, algorithm + tlv(0x03, std::string(1, '\0') + "\x04" + repeated('\x02', 64))));
          }},
         {"key with an empty BIT STRING", true,
-         [=] { return withKey(rsa, tlv(0x30, tlv(0x30, oid("1.2.840.113549.1.1.1") + unhex("0500")) + tlv(0x03, unhex("00")))); }},
+         [=] {
+             return withKey(rsa,
+                            tlv(0x30, tlv(0x30, oid("1.2.840.113549.1.1.1") + unhex("0500")) + tlv(0x03, unhex("00"))));
+         }},
         {"key bits with 3 unused bits", true,
          [=] { return withKey(rsa, tlv(0x30, tlv(0x30, oid("1.2.3.4")) + tlv(0x03, unhex("03 FF F8")))); }},
         {"key bits claiming 8 unused bits", false,
          [=] { return withKey(rsa, tlv(0x30, tlv(0x30, oid("1.2.3.4")) + tlv(0x03, unhex("08 FF")))); }},
         {"key without its BIT STRING", false, [=] { return withKey(rsa, tlv(0x30, tlv(0x30, oid("1.2.3.4")))); }},
         {"key with an element after the BIT STRING", false,
-         [=] { return withKey(rsa, tlv(0x30, tlv(0x30, oid("1.2.3.4")) + tlv(0x03, unhex("00 01")) + unhex("0500"))); }},
-        {"key as a SET", false, [=] { return withKey(rsa, tlv(0x31, tlv(0x30, oid("1.2.3.4")) + tlv(0x03, unhex("00 01")))); }},
-        {"key algorithm without its OID", false, [=] { return withKey(rsa, tlv(0x30, tlv(0x30, "") + tlv(0x03, unhex("00 01")))); }},
+         [=] {
+             return withKey(rsa, tlv(0x30, tlv(0x30, oid("1.2.3.4")) + tlv(0x03, unhex("00 01")) + unhex("0500")));
+         }},
+        {"key as a SET", false,
+         [=] { return withKey(rsa, tlv(0x31, tlv(0x30, oid("1.2.3.4")) + tlv(0x03, unhex("00 01")))); }},
+        {"key algorithm without its OID", false,
+         [=] { return withKey(rsa, tlv(0x30, tlv(0x30, "") + tlv(0x03, unhex("00 01")))); }},
 
         {"issuer and subject unique identifiers", true,
          [=] {
@@ -352,19 +373,24 @@ const std::vector<Variant>& variants()
          [=] { return withTbs(rsa, [](std::vector<std::string>& tbs) { tbs.push_back(unhex("0500")); }); }},
         {"no key at all", false, [=] { return withTbs(rsa, [](std::vector<std::string>& tbs) { tbs.resize(kKey); }); }},
 
-        {"version 5", true, [=] { return withTbs(rsa, [](std::vector<std::string>& tbs) { tbs.at(0) = tlv(0xA0, unhex("02 01 05")); }); }},
+        {"version 5", true,
+         [=] { return withTbs(rsa, [](std::vector<std::string>& tbs) { tbs.at(0) = tlv(0xA0, unhex("02 01 05")); }); }},
         {"version too large for a long", true,
          [=] {
-             return withTbs(rsa, [](std::vector<std::string>& tbs) { tbs.at(0) = tlv(0xA0, unhex("02 09 01 00 00 00 00 00 00 00 00")); });
+             return withTbs(rsa, [](std::vector<std::string>& tbs) {
+                 tbs.at(0) = tlv(0xA0, unhex("02 09 01 00 00 00 00 00 00 00 00"));
+             });
          }},
         {"version as an OCTET STRING", false,
          [=] { return withTbs(rsa, [](std::vector<std::string>& tbs) { tbs.at(0) = tlv(0xA0, unhex("04 01 02")); }); }},
-        {"negative serial", true, [=] { return withTbs(rsa, [](std::vector<std::string>& tbs) { tbs.at(1) = unhex("02 02 80 01"); }); }},
+        {"negative serial", true,
+         [=] { return withTbs(rsa, [](std::vector<std::string>& tbs) { tbs.at(1) = unhex("02 02 80 01"); }); }},
         {"serial with a sign byte", true,
          [=] { return withTbs(rsa, [](std::vector<std::string>& tbs) { tbs.at(1) = unhex("02 03 00 FF 01"); }); }},
         {"serial padded with a needless zero", false,
          [=] { return withTbs(rsa, [](std::vector<std::string>& tbs) { tbs.at(1) = unhex("02 02 00 01"); }); }},
-        {"empty serial", false, [=] { return withTbs(rsa, [](std::vector<std::string>& tbs) { tbs.at(1) = unhex("02 00"); }); }},
+        {"empty serial", false,
+         [=] { return withTbs(rsa, [](std::vector<std::string>& tbs) { tbs.at(1) = unhex("02 00"); }); }},
 
         {"signature algorithm with an OID longer than 127 octets", true,
          [=] {
@@ -383,31 +409,37 @@ const std::vector<Variant>& variants()
         {"subject BMPString of odd length", false, [=] { return withName(rsa, 5, 0x1E, std::string("\0A\0", 3)); }},
         {"issuer T61String with high octets", true, [=] { return withName(rsa, 3, 0x14, "Caf\xE9"); }},
         {"subject value an OCTET STRING", false, [=] { return withName(rsa, 5, 0x04, "octets"); }},
-        {"empty subject", true, [=] { return withTbs(rsa, [](std::vector<std::string>& tbs) { tbs.at(5) = unhex("30 00"); }); }},
+        {"empty subject", true,
+         [=] { return withTbs(rsa, [](std::vector<std::string>& tbs) { tbs.at(5) = unhex("30 00"); }); }},
 
         {"validity in GeneralizedTime", true,
          [=] { return withValidity(rsa, tlv(0x18, "19991231235959Z"), tlv(0x18, "21000101000000Z")); }},
         {"validity mixing both time types", true,
          [=] { return withValidity(rsa, tlv(0x17, "491231235959Z"), tlv(0x18, "20500101000000Z")); }},
-        {"UTCTime in month 13", false, [=] { return withValidity(rsa, tlv(0x17, "201301000000Z"), tlv(0x17, "300101000000Z")); }},
-        {"UTCTime without its zone", false, [=] { return withValidity(rsa, tlv(0x17, "2001010000000"), tlv(0x17, "300101000000Z")); }},
-        {"validity as an INTEGER", false, [=] { return withValidity(rsa, unhex("02 01 01"), tlv(0x17, "300101000000Z")); }},
+        {"UTCTime in month 13", false,
+         [=] { return withValidity(rsa, tlv(0x17, "201301000000Z"), tlv(0x17, "300101000000Z")); }},
+        {"UTCTime without its zone", false,
+         [=] { return withValidity(rsa, tlv(0x17, "2001010000000"), tlv(0x17, "300101000000Z")); }},
+        {"validity as an INTEGER", false,
+         [=] { return withValidity(rsa, unhex("02 01 01"), tlv(0x17, "300101000000Z")); }},
 
         {"no extensions", true, [=] { return withExtensions(rsa, ""); }},
-        {"extension explicitly not critical", true, [=] { return withExtensions(rsa, basicConstraints(unhex("01 01 00"))); }},
-        {"extension critical with a non-canonical TRUE", true, [=] { return withExtensions(rsa, basicConstraints(unhex("01 01 01"))); }},
-        {"extension critical flag of two octets", false, [=] { return withExtensions(rsa, basicConstraints(unhex("01 02 FF FF"))); }},
+        {"extension explicitly not critical", true,
+         [=] { return withExtensions(rsa, basicConstraints(unhex("01 01 00"))); }},
+        {"extension critical with a non-canonical TRUE", true,
+         [=] { return withExtensions(rsa, basicConstraints(unhex("01 01 01"))); }},
+        {"extension critical flag of two octets", false,
+         [=] { return withExtensions(rsa, basicConstraints(unhex("01 02 FF FF"))); }},
         {"extension of an unknown OID with any value", true,
          [=] { return withExtensions(rsa, tlv(0x30, oid("1.2.3.4.5.6") + tlv(0x04, unhex("DE AD BE EF")))); }},
         {"several extensions in order", true,
          [=] {
-             return withExtensions(rsa, basicConstraints(unhex("01 01 FF")) + tlv(0x30, oid("2.5.29.15") + tlv(0x04, unhex("03 02 07 80"))));
+             return withExtensions(rsa, basicConstraints(unhex("01 01 FF")) +
+                                            tlv(0x30, oid("2.5.29.15") + tlv(0x04, unhex("03 02 07 80"))));
          }},
         {"extension without its value", false, [=] { return withExtensions(rsa, tlv(0x30, oid("2.5.29.19"))); }},
         {"extensions under [2]", false,
-         [=] {
-             return withTbs(rsa, [](std::vector<std::string>& tbs) { tbs.back()[0] = static_cast<char>(0xA2); });
-         }},
+         [=] { return withTbs(rsa, [](std::vector<std::string>& tbs) { tbs.back()[0] = static_cast<char>(0xA2); }); }},
 
         {"bytes after the certificate", true, [=] { return rsa + unhex("00 11 22"); }},
         {"outer SEQUENCE of indefinite length", true,
@@ -497,7 +529,8 @@ TEST(PosixCertDecodeTest, DamagedHeadersMatchOpenSsl)
             damaged.emplace_back("tag constructed bit", flipped);
             for (int delta : {+1, -1}) {
                 std::string changed = der;
-                changed[lastLengthOctet] = static_cast<char>(static_cast<unsigned char>(changed[lastLengthOctet]) + delta);
+                changed[lastLengthOctet] = static_cast<char>(static_cast<unsigned char>(changed[lastLengthOctet]) +
+                                                             delta);
                 damaged.emplace_back(delta > 0 ? "length + 1" : "length - 1", changed);
             }
             damaged.emplace_back("cut", der.substr(0, h.start + 1));

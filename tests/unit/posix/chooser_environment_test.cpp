@@ -22,6 +22,7 @@ TEST(ChooserLanguage, ComesFromLcAllThenLcMessagesThenLang)
     for (const Case& c : cases) {
         ScopedEnv lcAll("LC_ALL", c.lcAll), lcMessages("LC_MESSAGES", c.lcMessages), lang("LANG", c.lang);
         EXPECT_EQ(chooser_languageFromEnvironment(), c.language)
-            << (c.lcAll ? c.lcAll : "-") << " " << (c.lcMessages ? c.lcMessages : "-") << " " << (c.lang ? c.lang : "-");
+            << (c.lcAll ? c.lcAll : "-") << " " << (c.lcMessages ? c.lcMessages : "-") << " "
+            << (c.lang ? c.lang : "-");
     }
 }

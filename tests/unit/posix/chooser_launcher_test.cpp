@@ -64,9 +64,8 @@ TEST_F(ChooserLauncher, SendsTheRowsAsUtf8LinesAndTakesTheAnsweredIndex)
     int chosen = -7;
     EXPECT_EQ(show(script("cat > \"$DIR/rows\"; echo 9"), rows, &chosen), DSC_CHOOSER_ACCEPTED);
     EXPECT_EQ(chosen, 9);
-    EXPECT_EQ(dir.read("rows"),
-              "4:SM2:\xE5\xBC\xA0\xE4\xB8\x89:\xE6\xB5\x8B\xE8\xAF\x95 CA\n"
-              "9:RSA:Bob:CN=Root, O=Acme:Inc\n");
+    EXPECT_EQ(dir.read("rows"), "4:SM2:\xE5\xBC\xA0\xE4\xB8\x89:\xE6\xB5\x8B\xE8\xAF\x95 CA\n"
+                                "9:RSA:Bob:CN=Root, O=Acme:Inc\n");
 }
 
 TEST_F(ChooserLauncher, MapsTheChoosersExitAndAnswer)

@@ -61,11 +61,8 @@ TEST(LocaleCodePageTest, FollowsTheLocaleCodeset)
         std::string systemText;
     };
     const Case cases[] = {
-        {"zh_CN.GB18030", kZhongWenGbk},
-        {"zh_CN.GBK", kZhongWenGbk},
-        {"zh_CN.UTF-8", kZhongWenUtf8},
-        {"zh_CN.utf8", kZhongWenUtf8},
-        {"C", kZhongWenUtf8},  // no codeset named: UTF-8
+        {"zh_CN.GB18030", kZhongWenGbk},         {"zh_CN.GBK", kZhongWenGbk}, {"zh_CN.UTF-8", kZhongWenUtf8},
+        {"zh_CN.utf8", kZhongWenUtf8},           {"C", kZhongWenUtf8},  // no codeset named: UTF-8
         {"zh_TW.BIG5@euro", "\xA4\xA4\xA4\xE5"},
     };
     for (const auto& c : cases) {

@@ -126,9 +126,12 @@ TEST(LogDiskTest, TwoProcessesKeepTheirLinesApart)
     }
     int count[2] = {0, 0};
     for (const auto& m : messages(dir.read("shared.log"))) {
-        if (m == std::string(300, 'a')) ++count[0];
-        else if (m == std::string(300, 'b')) ++count[1];
-        else ADD_FAILURE() << m;
+        if (m == std::string(300, 'a'))
+            ++count[0];
+        else if (m == std::string(300, 'b'))
+            ++count[1];
+        else
+            ADD_FAILURE() << m;
     }
     EXPECT_EQ(count[0], kLines);
     EXPECT_EQ(count[1], kLines);

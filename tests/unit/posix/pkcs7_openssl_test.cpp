@@ -78,6 +78,7 @@ TEST(Pkcs7OpenSslTest, Sm2OutputParsesAsCms)
     dir.write("sm2.p7", encode(true, "sm2 content", fixture("certs/sm2_sign.der"), std::string(64, '\x21')));
     EXPECT_EQ(run("openssl cms -cmsout -print -inform DER -in " + dir.file("sm2.p7")), 0);
     EXPECT_EQ(run("openssl asn1parse -inform DER -in " + dir.file("sm2.p7")), 0);
-    dir.write("cut.p7", encode(true, "sm2 content", fixture("certs/sm2_sign.der"), std::string(64, '\x21')).substr(0, 100));
+    dir.write("cut.p7",
+              encode(true, "sm2 content", fixture("certs/sm2_sign.der"), std::string(64, '\x21')).substr(0, 100));
     EXPECT_NE(run("openssl cms -cmsout -print -inform DER -in " + dir.file("cut.p7")), 0);
 }

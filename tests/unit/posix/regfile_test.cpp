@@ -75,7 +75,8 @@ TEST_F(RegFileTest, ReadsUtf16FilesWithBom)
 TEST_F(RegFileTest, ReadsRegedit4AndUtf8WithBom)
 {
     dir.write("a.reg", "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\A]\n\"v\"=\"four\"\n");
-    dir.write("b.reg", "\xEF\xBB\xBFWindows Registry Editor Version 5.00\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\B]\n\"v\"=\"bom\"\n");
+    dir.write("b.reg",
+              "\xEF\xBB\xBFWindows Registry Editor Version 5.00\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\B]\n\"v\"=\"bom\"\n");
     EXPECT_EQ(text("SOFTWARE\\A", "v"), "four");
     EXPECT_EQ(text("SOFTWARE\\B", "v"), "bom");
 }
@@ -89,18 +90,17 @@ TEST_F(RegFileTest, FileWithoutHeaderIsIgnored)
 
 TEST_F(RegFileTest, ValueKindsEscapesAndContinuations)
 {
-    dir.write("a.reg",
-              "Windows Registry Editor Version 5.00\r\n"
-              "; a comment\r\n"
-              "[HKEY_LOCAL_MACHINE\\SOFTWARE\\K]\r\n"
-              "@=\"the default\"\r\n"
-              "\"Escaped\"=\"C:\\\\dir\\\\\\\"q\\\"\"\r\n"
-              "\"Dword\"=dword:0000004a\r\n"
-              "\"Expand\"=hex(2):25,00,41,00,\\\r\n"
-              "  25,00,00,00\r\n"
-              "\"Binary\"=hex:01,02,\\\r\n"
-              "    03\r\n"
-              "  \"Spaced\" = \"ok\"\r\n");
+    dir.write("a.reg", "Windows Registry Editor Version 5.00\r\n"
+                       "; a comment\r\n"
+                       "[HKEY_LOCAL_MACHINE\\SOFTWARE\\K]\r\n"
+                       "@=\"the default\"\r\n"
+                       "\"Escaped\"=\"C:\\\\dir\\\\\\\"q\\\"\"\r\n"
+                       "\"Dword\"=dword:0000004a\r\n"
+                       "\"Expand\"=hex(2):25,00,41,00,\\\r\n"
+                       "  25,00,00,00\r\n"
+                       "\"Binary\"=hex:01,02,\\\r\n"
+                       "    03\r\n"
+                       "  \"Spaced\" = \"ok\"\r\n");
     EXPECT_EQ(text("SOFTWARE\\K", ""), "the default");
     EXPECT_EQ(text("SOFTWARE\\K", "Escaped"), "C:\\dir\\\"q\"");
     EXPECT_EQ(text("SOFTWARE\\K", "Expand"), "%A%");
@@ -116,23 +116,22 @@ TEST_F(RegFileTest, ValueKindsEscapesAndContinuations)
 
 TEST_F(RegFileTest, MalformedLinesAreSkippedAlone)
 {
-    dir.write("a.reg",
-              "Windows Registry Editor Version 5.00\n"
-              "[HKEY_LOCAL_MACHINE\\SOFTWARE\\K]\n"
-              "\"before\"=\"1\"\n"
-              "\"unterminated=\"x\n"
-              "\"BadDword\"=dword:xyz\n"
-              "\"TooLong\"=dword:123456789\n"
-              "\"BadHex\"=hex:1,zz\n"
-              "\"Trailing\"=\"x\" junk\n"
-              "garbage line\n"
-              "\"after\"=\"2\"\n"
-              "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Broken\n"
-              "\"lost\"=\"3\"\n"
-              "[HKEY_NOWHERE\\X]\n"
-              "\"lost\"=\"4\"\n"
-              "[HKEY_LOCAL_MACHINE\\SOFTWARE\\L]\n"
-              "\"last\"=\"5\"\n");
+    dir.write("a.reg", "Windows Registry Editor Version 5.00\n"
+                       "[HKEY_LOCAL_MACHINE\\SOFTWARE\\K]\n"
+                       "\"before\"=\"1\"\n"
+                       "\"unterminated=\"x\n"
+                       "\"BadDword\"=dword:xyz\n"
+                       "\"TooLong\"=dword:123456789\n"
+                       "\"BadHex\"=hex:1,zz\n"
+                       "\"Trailing\"=\"x\" junk\n"
+                       "garbage line\n"
+                       "\"after\"=\"2\"\n"
+                       "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Broken\n"
+                       "\"lost\"=\"3\"\n"
+                       "[HKEY_NOWHERE\\X]\n"
+                       "\"lost\"=\"4\"\n"
+                       "[HKEY_LOCAL_MACHINE\\SOFTWARE\\L]\n"
+                       "\"last\"=\"5\"\n");
     EXPECT_EQ(text("SOFTWARE\\K", "before"), "1");
     EXPECT_EQ(text("SOFTWARE\\K", "after"), "2");
     EXPECT_EQ(text("SOFTWARE\\L", "last"), "5");
@@ -143,16 +142,14 @@ TEST_F(RegFileTest, MalformedLinesAreSkippedAlone)
 
 TEST_F(RegFileTest, FilesMergeInNameOrderWithDeletions)
 {
-    dir.write("10-base.reg",
-              "Windows Registry Editor Version 5.00\n"
-              "[HKEY_LOCAL_MACHINE\\SOFTWARE\\P\\b]\n\"v\"=\"base\"\n\"gone\"=\"x\"\n"
-              "[HKEY_LOCAL_MACHINE\\SOFTWARE\\P\\A]\n"
-              "[HKEY_LOCAL_MACHINE\\SOFTWARE\\P\\C\\Deep]\n"
-              "[HKEY_LOCAL_MACHINE\\SOFTWARE\\P\\d]\n");
-    dir.write("20-change.REG",
-              "Windows Registry Editor Version 5.00\n"
-              "[HKEY_LOCAL_MACHINE\\SOFTWARE\\P\\B]\n\"V\"=\"changed\"\n\"gone\"=-\n"
-              "[-HKEY_LOCAL_MACHINE\\SOFTWARE\\P\\C]\n");
+    dir.write("10-base.reg", "Windows Registry Editor Version 5.00\n"
+                             "[HKEY_LOCAL_MACHINE\\SOFTWARE\\P\\b]\n\"v\"=\"base\"\n\"gone\"=\"x\"\n"
+                             "[HKEY_LOCAL_MACHINE\\SOFTWARE\\P\\A]\n"
+                             "[HKEY_LOCAL_MACHINE\\SOFTWARE\\P\\C\\Deep]\n"
+                             "[HKEY_LOCAL_MACHINE\\SOFTWARE\\P\\d]\n");
+    dir.write("20-change.REG", "Windows Registry Editor Version 5.00\n"
+                               "[HKEY_LOCAL_MACHINE\\SOFTWARE\\P\\B]\n\"V\"=\"changed\"\n\"gone\"=-\n"
+                               "[-HKEY_LOCAL_MACHINE\\SOFTWARE\\P\\C]\n");
     dir.write("notes.txt", "not a registry file");
     EXPECT_EQ(keys("SOFTWARE\\P"), (std::vector<std::string>{"A", "b", "d"}));
     EXPECT_EQ(text("SOFTWARE\\P\\b", "v"), "changed");
@@ -196,7 +193,8 @@ TEST_F(RegFileTest, KeysDeeperThanWindowsAllowsAreRefused)
     std::wstring deepest = L"k";
     for (int i = 1; i < 512; ++i) deepest += L"\\k";
     dir.write("a.reg", "REGEDIT4\n[" + path(100000) + "]\n\"v\"=\"too deep\"\n[" + path(513) +
-                           "]\n\"v\"=\"too deep\"\n[" + path(512) + "]\n\"v\"=\"deepest\"\n"
+                           "]\n\"v\"=\"too deep\"\n[" + path(512) +
+                           "]\n\"v\"=\"deepest\"\n"
                            "[HKEY_LOCAL_MACHINE\\SOFTWARE\\A]\n\"v\"=\"one\"\n");
     TraceCapture traces;
     EXPECT_EQ(text("SOFTWARE\\A", "v"), "one");
@@ -214,11 +212,19 @@ TEST_F(RegFileTest, ValuesLargerThanWindowsAcceptsAreRefused)
     std::string hugeHex = "hex:00";
     for (int i = 1; i <= 1024 * 1024; ++i) hugeHex += ",00";  // 1 MiB and one byte
     dir.write("a.reg", "REGEDIT4\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\A]\n"
-                       "\"fits\"=\"" + std::string(400000, 'x') + "\"\n"   // 800,002 bytes in UTF-16
-                       "\"text\"=\"" + std::string(600000, 'x') + "\"\n"   // 1,200,002 bytes
-                       "\"binary\"=" + hugeHex + "\n"
-                       "\"huge\"=\"" + std::string(5 * 1024 * 1024, 'x') + "\"\n"
-                       "\"v\"=\"one\"\n");
+                       "\"fits\"=\"" +
+                           std::string(400000, 'x') +
+                           "\"\n"  // 800,002 bytes in UTF-16
+                           "\"text\"=\"" +
+                           std::string(600000, 'x') +
+                           "\"\n"  // 1,200,002 bytes
+                           "\"binary\"=" +
+                           hugeHex +
+                           "\n"
+                           "\"huge\"=\"" +
+                           std::string(5 * 1024 * 1024, 'x') +
+                           "\"\n"
+                           "\"v\"=\"one\"\n");
     TraceCapture traces;
     EXPECT_EQ(text("SOFTWARE\\A", "v"), "one");
     EXPECT_EQ(typeOf(L"SOFTWARE\\A", L"fits"), static_cast<DWORD>(REG_SZ));

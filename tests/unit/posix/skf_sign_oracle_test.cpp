@@ -23,8 +23,7 @@ int opensslVerify(const std::string& certDer, const unsigned char* sig, int sigL
     if (!cert) return -1;
     EVP_PKEY* key = X509_get0_pubkey(cert.get());
     std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> ctx(EVP_MD_CTX_new(), EVP_MD_CTX_free);
-    std::unique_ptr<EVP_PKEY_CTX, decltype(&EVP_PKEY_CTX_free)> pctx(EVP_PKEY_CTX_new(key, nullptr),
-                                                                      EVP_PKEY_CTX_free);
+    std::unique_ptr<EVP_PKEY_CTX, decltype(&EVP_PKEY_CTX_free)> pctx(EVP_PKEY_CTX_new(key, nullptr), EVP_PKEY_CTX_free);
     if (sm2) {
         static const char id[] = "1234567812345678";
         if (EVP_PKEY_CTX_set1_id(pctx.get(), id, 16) != 1) return -1;
@@ -56,7 +55,8 @@ TEST(SkfSignOracleTest, RsaDigestFollowsTheKeyId)
         const EVP_MD* md;
         const EVP_MD* other;
     };
-    const Case cases[] = {{102, EVP_sha1(), EVP_sha256()}, {103, EVP_sha256(), EVP_sha1()}, {110, EVP_sha1(), EVP_sha256()}};
+    const Case cases[] = {
+        {102, EVP_sha1(), EVP_sha256()}, {103, EVP_sha256(), EVP_sha1()}, {110, EVP_sha1(), EVP_sha256()}};
     for (const auto& c : cases) {
         unsigned char sig[TUTIL_SKF_SIG_MAX];
         int n = tutil_skf_sign(s.cert, kData, sizeof kData - 1, c.kid, sig);

@@ -111,8 +111,10 @@ std::string withFiller(const std::string& certificate, size_t filler)
     const std::string oid = tlv(0x06, std::string("\x2B\x06\x01\x04\x01\x83\xB2\x03\x01", 9));
     list += tlv(0x30, oid + tlv(0x04, std::string(filler, 'f')));
     Element extensions{0xA3, tlv(0xA3, tlv(0x30, list)), {}};
-    if (tbs.extensions < tbs.elements.size()) tbs.elements[tbs.extensions] = extensions;
-    else tbs.elements.push_back(extensions);
+    if (tbs.extensions < tbs.elements.size())
+        tbs.elements[tbs.extensions] = extensions;
+    else
+        tbs.elements.push_back(extensions);
     return certificateOf(certificate, tbs);
 }
 

@@ -13,7 +13,7 @@
 // visible means ready to read.
 HWND dialog_findVisible(DWORD threadId);
 
-std::string dialog_text(HWND window);                // UTF-8
+std::string dialog_text(HWND window);                  // UTF-8
 std::string dialog_itemText(HWND dialog, int itemId);  // UTF-8
 
 // The list view's column headings and widths, and its rows cell by cell.

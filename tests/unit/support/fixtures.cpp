@@ -27,7 +27,10 @@ std::string unhex(const std::string& digits)
     std::string out;
     int pending = -1;
     for (char c : digits) {
-        int v = (c >= '0' && c <= '9') ? c - '0' : (c >= 'A' && c <= 'F') ? c - 'A' + 10 : (c >= 'a' && c <= 'f') ? c - 'a' + 10 : -1;
+        int v = (c >= '0' && c <= '9')   ? c - '0'
+                : (c >= 'A' && c <= 'F') ? c - 'A' + 10
+                : (c >= 'a' && c <= 'f') ? c - 'a' + 10
+                                         : -1;
         if (v < 0) continue;
         if (pending < 0) {
             pending = v;

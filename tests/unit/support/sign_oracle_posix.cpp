@@ -26,7 +26,8 @@ void recordSignedData(const std::string& name, const std::string& base64, const 
     std::string certDer = tokenCertificate(keyFixture);
     ASSERT_NE(der.find(certDer), std::string::npos) << name;
     const auto* c = reinterpret_cast<const unsigned char*>(certDer.data());
-    std::unique_ptr<X509, decltype(&X509_free)> cert(d2i_X509(nullptr, &c, static_cast<long>(certDer.size())), X509_free);
+    std::unique_ptr<X509, decltype(&X509_free)> cert(d2i_X509(nullptr, &c, static_cast<long>(certDer.size())),
+                                                     X509_free);
     EVP_PKEY* key = X509_get0_pubkey(cert.get());
     bool sm2 = EVP_PKEY_is_a(key, "SM2") || EVP_PKEY_is_a(key, "EC");
 

@@ -47,8 +47,8 @@ void recordSignedData(const std::string& name, const std::string& base64, const 
                       const std::string& keyFixture)
 {
     std::string certDer = tokenCertificate(keyFixture);
-    PCCERT_CONTEXT cert = CertCreateCertificateContext(
-        X509_ASN_ENCODING, reinterpret_cast<const BYTE*>(certDer.data()), static_cast<DWORD>(certDer.size()));
+    PCCERT_CONTEXT cert = CertCreateCertificateContext(X509_ASN_ENCODING, reinterpret_cast<const BYTE*>(certDer.data()),
+                                                       static_cast<DWORD>(certDer.size()));
     ASSERT_NE(cert, nullptr) << name;
     const CRYPT_BIT_BLOB& key = cert->pCertInfo->SubjectPublicKeyInfo.PublicKey;
     std::string point(reinterpret_cast<const char*>(key.pbData), key.cbData);
@@ -64,8 +64,8 @@ void recordSignedData(const std::string& name, const std::string& base64, const 
     int last = 0;
     tasn1_item probe{};
     while (tasn1_sequence_decode_getTLV(signedData.data, signedData.len, last + 1, &probe) == 0) ++last;
-    ASSERT_TRUE(child(std::string(reinterpret_cast<const char*>(signedData.data), signedData.len), {last, 0, 4},
-                      &signature))
+    ASSERT_TRUE(
+        child(std::string(reinterpret_cast<const char*>(signedData.data), signedData.len), {last, 0, 4}, &signature))
         << name;
     std::string sigDer = contentsOf(signature);
     tasn1_item r{}, s{};

@@ -158,8 +158,8 @@ void test_csp_register()
     HKEY provider = nullptr;
     // advapi32 looks the provider up in the default view of the process, the
     // view of its own bitness: the one written here without a view flag.
-    LONG rc = RegCreateKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
-                              &provider, nullptr);
+    LONG rc = RegCreateKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &provider,
+                              nullptr);
     ASSERT_EQ(rc, ERROR_SUCCESS) << "cannot register the test CSP";
     std::wstring path = wide(image);
     DWORD type = PROV_RSA_FULL, sigInFile = 0;
@@ -175,14 +175,16 @@ void test_csp_register()
 void test_stores_addWithKey(const char* storeName, const std::string& der, const std::string& keyFixture,
                             bool withProvInfo)
 {
-    HCERTSTORE store = CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, CERT_SYSTEM_STORE_CURRENT_USER, wide(storeName).c_str());
+    HCERTSTORE store = CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, CERT_SYSTEM_STORE_CURRENT_USER,
+                                     wide(storeName).c_str());
     ASSERT_NE(store, nullptr) << "cannot open store " << storeName;
     // A copy added earlier goes first, with whatever key property it had:
     // replacing it would not drop the property.
     PCCERT_CONTEXT cert = CertCreateCertificateContext(X509_ASN_ENCODING, reinterpret_cast<const BYTE*>(der.data()),
                                                        static_cast<DWORD>(der.size()));
     if (cert != nullptr) {
-        if (PCCERT_CONTEXT old = CertFindCertificateInStore(store, X509_ASN_ENCODING, 0, CERT_FIND_EXISTING, cert, nullptr)) {
+        if (PCCERT_CONTEXT old = CertFindCertificateInStore(store, X509_ASN_ENCODING, 0, CERT_FIND_EXISTING, cert,
+                                                            nullptr)) {
             CertDeleteCertificateFromStore(old);
             CertControlStore(store, 0, CERT_STORE_CTRL_COMMIT, nullptr);
         }

@@ -40,8 +40,8 @@ void importInto(const std::string& regText, int bits)
     int n = MultiByteToWideChar(CP_ACP, 0, dir.file("fixture.reg").c_str(), -1, nullptr, 0);
     std::wstring file(static_cast<size_t>(n), L'\0');
     MultiByteToWideChar(CP_ACP, 0, dir.file("fixture.reg").c_str(), -1, file.data(), n);
-    std::wstring command =
-        L"reg.exe import \"" + std::wstring(file.c_str()) + L"\" " + (bits == 64 ? L"/reg:64" : L"/reg:32");
+    std::wstring command = L"reg.exe import \"" + std::wstring(file.c_str()) + L"\" " +
+                           (bits == 64 ? L"/reg:64" : L"/reg:32");
     STARTUPINFOW si{};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};

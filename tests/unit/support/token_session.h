@@ -17,8 +17,7 @@ struct TokenSession {
 
     // A device "dev" with application "app" (user PIN 111111) holding the
     // containers "sm2" (sm2_zhang) and "rsa" (rsa_wang).
-    TokenSession(const std::string& container, const std::string& pin,
-                 std::initializer_list<std::string> faults = {});
+    TokenSession(const std::string& container, const std::string& pin, std::initializer_list<std::string> faults = {});
     ~TokenSession();
     void addFault(const std::string& fault) const;
     std::string stateWith(std::initializer_list<std::string> faults) const;

@@ -97,8 +97,9 @@ std::string tokenApplication(const std::string& name, const std::string& userPin
                              const std::vector<std::string>& containers, int retriesLeft)
 {
     return "{\"name\": " + quoted(name) + ", \"admin_pin\": {\"value\": \"12345678\", \"max_retries\": 6}, " +
-           "\"user_pin\": {\"value\": " + quoted(userPin) + ", \"max_retries\": 6, \"retries_left\": " +
-           std::to_string(retriesLeft) + "}, \"containers\": [" + joined(containers) + "]}";
+           "\"user_pin\": {\"value\": " + quoted(userPin) +
+           ", \"max_retries\": 6, \"retries_left\": " + std::to_string(retriesLeft) + "}, \"containers\": [" +
+           joined(containers) + "]}";
 }
 
 std::string tokenDevice(const std::string& name, const std::string& label, const std::string& serial,

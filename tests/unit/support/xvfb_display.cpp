@@ -23,7 +23,8 @@ XvfbDisplay::XvfbDisplay()
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, ready[1], 3);
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-    const char* argv[] = {"Xvfb", "-displayfd", "3", "-screen", "0", "1024x768x24", "-nolisten", "tcp", "-noreset", nullptr};
+    const char* argv[] = {"Xvfb",        "-displayfd", "3",   "-screen",  "0",
+                          "1024x768x24", "-nolisten",  "tcp", "-noreset", nullptr};
     int rc = posix_spawnp(&pid_, "Xvfb", &actions, nullptr, const_cast<char**>(argv), environ);
     posix_spawn_file_actions_destroy(&actions);
     close(ready[1]);

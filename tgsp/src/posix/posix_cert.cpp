@@ -125,7 +125,7 @@ struct ToBeSigned {
     KeyInfo* key;
     ASN1_BIT_STRING* issuerUID;
     ASN1_BIT_STRING* subjectUID;
-    STACK_OF(X509_EXTENSION)* extensions;
+    STACK_OF(X509_EXTENSION) * extensions;
 };
 
 struct Certificate {
@@ -134,38 +134,44 @@ struct Certificate {
     ASN1_BIT_STRING* signature;
 };
 
-ASN1_SEQUENCE(KeyInfo) = {
-    ASN1_SIMPLE(KeyInfo, algorithm, X509_ALGOR),
-    ASN1_SIMPLE(KeyInfo, bits, ASN1_BIT_STRING),
+ASN1_SEQUENCE(KeyInfo) =
+    {
+        ASN1_SIMPLE(KeyInfo, algorithm, X509_ALGOR),
+        ASN1_SIMPLE(KeyInfo, bits, ASN1_BIT_STRING),
 } static_ASN1_SEQUENCE_END(KeyInfo)
 
-ASN1_SEQUENCE(ToBeSigned) = {
-    ASN1_EXP_OPT(ToBeSigned, version, ASN1_INTEGER, 0),
-    ASN1_SIMPLE(ToBeSigned, serialNumber, ASN1_INTEGER),
-    ASN1_SIMPLE(ToBeSigned, signature, X509_ALGOR),
-    ASN1_SIMPLE(ToBeSigned, issuer, X509_NAME),
-    ASN1_SIMPLE(ToBeSigned, validity, X509_VAL),
-    ASN1_SIMPLE(ToBeSigned, subject, X509_NAME),
-    ASN1_SIMPLE(ToBeSigned, key, KeyInfo),
-    ASN1_IMP_OPT(ToBeSigned, issuerUID, ASN1_BIT_STRING, 1),
-    ASN1_IMP_OPT(ToBeSigned, subjectUID, ASN1_BIT_STRING, 2),
-    ASN1_EXP_SEQUENCE_OF_OPT(ToBeSigned, extensions, X509_EXTENSION, 3),
+        ASN1_SEQUENCE(ToBeSigned) =
+            {
+                ASN1_EXP_OPT(ToBeSigned, version, ASN1_INTEGER, 0),
+                ASN1_SIMPLE(ToBeSigned, serialNumber, ASN1_INTEGER),
+                ASN1_SIMPLE(ToBeSigned, signature, X509_ALGOR),
+                ASN1_SIMPLE(ToBeSigned, issuer, X509_NAME),
+                ASN1_SIMPLE(ToBeSigned, validity, X509_VAL),
+                ASN1_SIMPLE(ToBeSigned, subject, X509_NAME),
+                ASN1_SIMPLE(ToBeSigned, key, KeyInfo),
+                ASN1_IMP_OPT(ToBeSigned, issuerUID, ASN1_BIT_STRING, 1),
+                ASN1_IMP_OPT(ToBeSigned, subjectUID, ASN1_BIT_STRING, 2),
+                ASN1_EXP_SEQUENCE_OF_OPT(ToBeSigned, extensions, X509_EXTENSION, 3),
 } static_ASN1_SEQUENCE_END(ToBeSigned)
 
-ASN1_SEQUENCE(Certificate) = {
-    ASN1_SIMPLE(Certificate, toBeSigned, ToBeSigned),
-    ASN1_SIMPLE(Certificate, signatureAlgorithm, X509_ALGOR),
-    ASN1_SIMPLE(Certificate, signature, ASN1_BIT_STRING),
+                ASN1_SEQUENCE(Certificate) =
+                    {
+                        ASN1_SIMPLE(Certificate, toBeSigned, ToBeSigned),
+                        ASN1_SIMPLE(Certificate, signatureAlgorithm, X509_ALGOR),
+                        ASN1_SIMPLE(Certificate, signature, ASN1_BIT_STRING),
 } static_ASN1_SEQUENCE_END(Certificate)
 
-void freeCertificate(Certificate* c) { ASN1_item_free(reinterpret_cast<ASN1_VALUE*>(c), ASN1_ITEM_rptr(Certificate)); }
+                        void freeCertificate(Certificate * c)
+{
+    ASN1_item_free(reinterpret_cast<ASN1_VALUE*>(c), ASN1_ITEM_rptr(Certificate));
+}
 
 bool decode(const BYTE* encoded, DWORD len, CertData* d)
 {
     const unsigned char* p = encoded;
-    Owned<Certificate> decoded(reinterpret_cast<Certificate*>(
-                                   ASN1_item_d2i(nullptr, &p, static_cast<long>(len), ASN1_ITEM_rptr(Certificate))),
-                               freeCertificate);
+    Owned<Certificate> decoded(
+        reinterpret_cast<Certificate*>(ASN1_item_d2i(nullptr, &p, static_cast<long>(len), ASN1_ITEM_rptr(Certificate))),
+        freeCertificate);
     if (!decoded) return false;
     const ToBeSigned* tbs = decoded->toBeSigned;
     d->encoded.assign(encoded, encoded + len);
@@ -189,20 +195,22 @@ bool decode(const BYTE* encoded, DWORD len, CertData* d)
     const ASN1_BIT_STRING* keyBits = tbs->key->bits;
     d->publicKey.assign(keyBits->data, keyBits->data + keyBits->length);
 
-    if (!readTime(tbs->validity->notBefore, &d->info.NotBefore) || !readTime(tbs->validity->notAfter, &d->info.NotAfter))
+    if (!readTime(tbs->validity->notBefore, &d->info.NotBefore) ||
+        !readTime(tbs->validity->notAfter, &d->info.NotAfter))
         return false;
 
     const int extensionCount = X509v3_get_ext_count(tbs->extensions);
     for (int i = 0; i < extensionCount; ++i) {
         X509_EXTENSION* ext = X509v3_get_ext(tbs->extensions, i);
         const ASN1_OCTET_STRING* value = X509_EXTENSION_get_data(ext);
-        d->extensionData.push_back({oidText(X509_EXTENSION_get_object(ext)),
-                                    Bytes(ASN1_STRING_get0_data(value), ASN1_STRING_get0_data(value) + ASN1_STRING_length(value))});
+        d->extensionData.push_back(
+            {oidText(X509_EXTENSION_get_object(ext)),
+             Bytes(ASN1_STRING_get0_data(value), ASN1_STRING_get0_data(value) + ASN1_STRING_length(value))});
     }
     for (int i = 0; i < extensionCount; ++i) {
         auto& e = d->extensionData[static_cast<size_t>(i)];
-        d->extensions.push_back(CERT_EXTENSION{e.oid.data(), X509_EXTENSION_get_critical(X509v3_get_ext(tbs->extensions, i)),
-                                               blobOf(e.value)});
+        d->extensions.push_back(CERT_EXTENSION{
+            e.oid.data(), X509_EXTENSION_get_critical(X509v3_get_ext(tbs->extensions, i)), blobOf(e.value)});
     }
 
     CERT_INFO& info = d->info;
@@ -214,7 +222,8 @@ bool decode(const BYTE* encoded, DWORD len, CertData* d)
     info.Issuer = blobOf(d->issuer);
     info.Subject = blobOf(d->subject);
     info.SubjectPublicKeyInfo.Algorithm = CRYPT_ALGORITHM_IDENTIFIER{d->keyOid.data(), blobOf(d->keyParams)};
-    info.SubjectPublicKeyInfo.PublicKey = CRYPT_BIT_BLOB{static_cast<DWORD>(d->publicKey.size()), d->publicKey.data(), 0};
+    info.SubjectPublicKeyInfo.PublicKey = CRYPT_BIT_BLOB{static_cast<DWORD>(d->publicKey.size()), d->publicKey.data(),
+                                                         0};
     info.cExtension = static_cast<DWORD>(d->extensions.size());
     info.rgExtension = d->extensions.empty() ? nullptr : d->extensions.data();
     return true;

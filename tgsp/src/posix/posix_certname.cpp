@@ -24,8 +24,9 @@ DWORD CertNameToStrW(DWORD encodingType, PCERT_NAME_BLOB name, DWORD strType, LP
             psz[n] = L'\0';
             need = n + 1;
         }
-        SetLastError(ok ? ERROR_SUCCESS
-                        : encodingType == 0 ? ERROR_FILE_NOT_FOUND : static_cast<DWORD>(CRYPT_E_ASN1_BADTAG));
+        SetLastError(ok                  ? ERROR_SUCCESS
+                     : encodingType == 0 ? ERROR_FILE_NOT_FOUND
+                                         : static_cast<DWORD>(CRYPT_E_ASN1_BADTAG));
         return need;
     });
 }

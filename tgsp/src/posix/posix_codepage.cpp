@@ -154,7 +154,7 @@ static int MultiByteToWideCharImpl(UINT codePage, DWORD flags, LPCSTR src, int s
 }
 
 static int WideCharToMultiByteImpl(UINT codePage, DWORD flags, LPCWSTR src, int srcLen, LPSTR dst, int dstLen,
-                        LPCSTR defaultChar, LPBOOL usedDefaultChar)
+                                   LPCSTR defaultChar, LPBOOL usedDefaultChar)
 {
     (void)flags;
     (void)defaultChar;
@@ -175,8 +175,10 @@ int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR src, int srcLen, LPWS
     return posix_noThrow([&] { return MultiByteToWideCharImpl(codePage, flags, src, srcLen, dst, dstLen); });
 }
 
-int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR src, int srcLen, LPSTR dst, int dstLen,
-                        LPCSTR defaultChar, LPBOOL usedDefaultChar)
+int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR src, int srcLen, LPSTR dst, int dstLen, LPCSTR defaultChar,
+                        LPBOOL usedDefaultChar)
 {
-    return posix_noThrow([&] { return WideCharToMultiByteImpl(codePage, flags, src, srcLen, dst, dstLen, defaultChar, usedDefaultChar); });
+    return posix_noThrow([&] {
+        return WideCharToMultiByteImpl(codePage, flags, src, srcLen, dst, dstLen, defaultChar, usedDefaultChar);
+    });
 }

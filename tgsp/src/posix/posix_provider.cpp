@@ -75,8 +75,8 @@ bool sm2Z(EVP_PKEY* key, unsigned char z[32])
     };
     unsigned char pub[65];
     size_t pubLen = 0;
-    if (EVP_PKEY_get_octet_string_param(key, OSSL_PKEY_PARAM_PUB_KEY, pub, sizeof pub, &pubLen) != 1 ||
-        pubLen != 65 || pub[0] != 0x04)
+    if (EVP_PKEY_get_octet_string_param(key, OSSL_PKEY_PARAM_PUB_KEY, pub, sizeof pub, &pubLen) != 1 || pubLen != 65 ||
+        pub[0] != 0x04)
         return false;
     static const char id[] = "1234567812345678";
     const unsigned int idBits = (sizeof id - 1) * 8;
@@ -121,8 +121,7 @@ std::vector<unsigned char> finishDigest(Hash* hash)
 
 bool signSm2(EVP_PKEY* key, const std::vector<unsigned char>& e, std::vector<unsigned char>& out)
 {
-    std::unique_ptr<EVP_PKEY_CTX, decltype(&EVP_PKEY_CTX_free)> ctx(EVP_PKEY_CTX_new(key, nullptr),
-                                                                     EVP_PKEY_CTX_free);
+    std::unique_ptr<EVP_PKEY_CTX, decltype(&EVP_PKEY_CTX_free)> ctx(EVP_PKEY_CTX_new(key, nullptr), EVP_PKEY_CTX_free);
     size_t len = 0;
     if (!ctx || EVP_PKEY_sign_init(ctx.get()) != 1 || EVP_PKEY_sign(ctx.get(), nullptr, &len, e.data(), e.size()) != 1)
         return false;
@@ -143,8 +142,7 @@ bool signSm2(EVP_PKEY* key, const std::vector<unsigned char>& e, std::vector<uns
 
 bool signRsa(EVP_PKEY* key, ALG_ID alg, const std::vector<unsigned char>& digest, std::vector<unsigned char>& out)
 {
-    std::unique_ptr<EVP_PKEY_CTX, decltype(&EVP_PKEY_CTX_free)> ctx(EVP_PKEY_CTX_new(key, nullptr),
-                                                                     EVP_PKEY_CTX_free);
+    std::unique_ptr<EVP_PKEY_CTX, decltype(&EVP_PKEY_CTX_free)> ctx(EVP_PKEY_CTX_new(key, nullptr), EVP_PKEY_CTX_free);
     size_t len = 0;
     if (!ctx || EVP_PKEY_sign_init(ctx.get()) != 1 || EVP_PKEY_CTX_set_rsa_padding(ctx.get(), RSA_PKCS1_PADDING) != 1 ||
         EVP_PKEY_CTX_set_signature_md(ctx.get(), digestOf(alg)) != 1 ||
@@ -168,8 +166,7 @@ HCRYPTPROV providerFor(EVP_PKEY* key)
 
 void posix_setKeyFile(PCCERT_CONTEXT cert, const std::string& path)
 {
-    CRYPT_DATA_BLOB blob{static_cast<DWORD>(path.size()),
-                         reinterpret_cast<BYTE*>(const_cast<char*>(path.data()))};
+    CRYPT_DATA_BLOB blob{static_cast<DWORD>(path.size()), reinterpret_cast<BYTE*>(const_cast<char*>(path.data()))};
     CertSetCertificateContextProperty(cert, POSIX_KEY_FILE_PROP_ID, 0, &blob);
 }
 
@@ -275,7 +272,8 @@ BOOL CryptSignHashW(HCRYPTHASH hash, DWORD keySpec, LPCWSTR, DWORD, BYTE* signat
         std::vector<unsigned char> digest = finishDigest(h);
         std::vector<unsigned char> sig;
         EVP_PKEY* key = h->provider->key;
-        bool ok = !digest.empty() && (h->alg == CALG_SM3 ? signSm2(key, digest, sig) : signRsa(key, h->alg, digest, sig));
+        bool ok = !digest.empty() &&
+                  (h->alg == CALG_SM3 ? signSm2(key, digest, sig) : signRsa(key, h->alg, digest, sig));
         if (!ok) return failWith(NTE_FAIL);
         DWORD needed = static_cast<DWORD>(sig.size());
         if (signature == nullptr) {

@@ -57,8 +57,10 @@ std::vector<std::wstring> logicalLines(const std::wstring& text)
         if (!line.empty() && line.back() == L'\r') line.pop_back();
         pos = end + 1;
         std::wstring t = trim(line);
-        if (continuing) pending += t;
-        else pending = t;
+        if (continuing)
+            pending += t;
+        else
+            pending = t;
         continuing = !pending.empty() && pending.back() == L'\\' && pending[0] != L'[' && pending[0] != L';';
         if (continuing) {
             pending.pop_back();
@@ -85,8 +87,8 @@ std::vector<std::wstring> splitPath(const std::wstring& path)
 
 bool isRootName(const std::wstring& name)
 {
-    static const wchar_t* roots[] = {L"HKEY_LOCAL_MACHINE", L"HKEY_CURRENT_USER", L"HKEY_CLASSES_ROOT",
-                                     L"HKEY_USERS", L"HKEY_CURRENT_CONFIG"};
+    static const wchar_t* roots[] = {L"HKEY_LOCAL_MACHINE", L"HKEY_CURRENT_USER", L"HKEY_CLASSES_ROOT", L"HKEY_USERS",
+                                     L"HKEY_CURRENT_CONFIG"};
     std::wstring folded = posix_reg_fold(name);
     for (const wchar_t* r : roots)
         if (folded == r) return true;
@@ -326,8 +328,10 @@ bool posix_regfile_merge(posix_regkey& top, const std::string& fileBytes)
                         static_cast<unsigned>(windowsSize(value)), POSIX_REG_MAX_VALUE);
             continue;
         }
-        if (remove) current->values.erase(posix_reg_fold(name));
-        else current->values[posix_reg_fold(name)] = std::move(value);
+        if (remove)
+            current->values.erase(posix_reg_fold(name));
+        else
+            current->values[posix_reg_fold(name)] = std::move(value);
     }
     return true;
 }

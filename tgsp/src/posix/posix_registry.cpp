@@ -157,7 +157,7 @@ static LSTATUS RegOpenKeyExWImpl(HKEY root, LPCWSTR subKey, DWORD options, REGSA
 }
 
 static LSTATUS RegQueryValueExWImpl(HKEY handle, LPCWSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data,
-                         LPDWORD dataSize)
+                                    LPDWORD dataSize)
 {
     (void)reserved;
     if (data != nullptr && dataSize == nullptr) return ERROR_INVALID_PARAMETER;
@@ -180,8 +180,8 @@ static LSTATUS RegQueryValueExWImpl(HKEY handle, LPCWSTR valueName, LPDWORD rese
     return ERROR_SUCCESS;
 }
 
-static LSTATUS RegEnumKeyExWImpl(HKEY handle, DWORD index, LPWSTR name, LPDWORD nameLen, LPDWORD reserved, LPWSTR className,
-                      LPDWORD classLen, PFILETIME lastWriteTime)
+static LSTATUS RegEnumKeyExWImpl(HKEY handle, DWORD index, LPWSTR name, LPDWORD nameLen, LPDWORD reserved,
+                                 LPWSTR className, LPDWORD classLen, PFILETIME lastWriteTime)
 {
     (void)reserved;
     (void)className;
@@ -213,8 +213,7 @@ LSTATUS RegOpenKeyExW(HKEY root, LPCWSTR subKey, DWORD options, REGSAM access, P
     return posix_noThrow([&] { return RegOpenKeyExWImpl(root, subKey, options, access, result); });
 }
 
-LSTATUS RegQueryValueExW(HKEY handle, LPCWSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data,
-                         LPDWORD dataSize)
+LSTATUS RegQueryValueExW(HKEY handle, LPCWSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data, LPDWORD dataSize)
 {
     return posix_noThrow([&] { return RegQueryValueExWImpl(handle, valueName, reserved, type, data, dataSize); });
 }
@@ -222,5 +221,6 @@ LSTATUS RegQueryValueExW(HKEY handle, LPCWSTR valueName, LPDWORD reserved, LPDWO
 LSTATUS RegEnumKeyExW(HKEY handle, DWORD index, LPWSTR name, LPDWORD nameLen, LPDWORD reserved, LPWSTR className,
                       LPDWORD classLen, PFILETIME lastWriteTime)
 {
-    return posix_noThrow([&] { return RegEnumKeyExWImpl(handle, index, name, nameLen, reserved, className, classLen, lastWriteTime); });
+    return posix_noThrow(
+        [&] { return RegEnumKeyExWImpl(handle, index, name, nameLen, reserved, className, classLen, lastWriteTime); });
 }

@@ -104,7 +104,9 @@ std::string posix_storesDirectory()
 {
     if (const char* stores = std::getenv("DSC_JNA_STORES"); stores != nullptr && stores[0] != 0) return stores;
     const char* data = std::getenv("XDG_DATA_HOME");
-    std::string base = data != nullptr && data[0] != 0 ? data : std::string(std::getenv("HOME") ? std::getenv("HOME") : "") + "/.local/share";
+    std::string base = data != nullptr && data[0] != 0
+                           ? data
+                           : std::string(std::getenv("HOME") ? std::getenv("HOME") : "") + "/.local/share";
     return base + "/dsc_jna/stores";
 }
 

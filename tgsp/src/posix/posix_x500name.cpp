@@ -39,13 +39,26 @@ struct Key {
 
 // The X.500 keys Windows prints; any other attribute type is "OID." + dotted.
 const Key kKeys[] = {
-    {"2.5.4.3", "CN"},          {"2.5.4.7", "L"},           {"2.5.4.10", "O"},
-    {"2.5.4.11", "OU"},         {"1.2.840.113549.1.9.1", "E"}, {"2.5.4.6", "C"},
-    {"2.5.4.8", "S"},           {"2.5.4.9", "STREET"},      {"2.5.4.12", "T"},
-    {"2.5.4.42", "G"},          {"2.5.4.43", "I"},          {"2.5.4.4", "SN"},
-    {"0.9.2342.19200300.100.1.25", "DC"}, {"2.5.4.13", "Description"}, {"2.5.4.17", "PostalCode"},
-    {"2.5.4.18", "POBox"},      {"2.5.4.20", "Phone"},      {"2.5.4.24", "X21Address"},
-    {"2.5.4.46", "dnQualifier"}, {"2.5.4.5", "SERIALNUMBER"},
+    {"2.5.4.3", "CN"},
+    {"2.5.4.7", "L"},
+    {"2.5.4.10", "O"},
+    {"2.5.4.11", "OU"},
+    {"1.2.840.113549.1.9.1", "E"},
+    {"2.5.4.6", "C"},
+    {"2.5.4.8", "S"},
+    {"2.5.4.9", "STREET"},
+    {"2.5.4.12", "T"},
+    {"2.5.4.42", "G"},
+    {"2.5.4.43", "I"},
+    {"2.5.4.4", "SN"},
+    {"0.9.2342.19200300.100.1.25", "DC"},
+    {"2.5.4.13", "Description"},
+    {"2.5.4.17", "PostalCode"},
+    {"2.5.4.18", "POBox"},
+    {"2.5.4.20", "Phone"},
+    {"2.5.4.24", "X21Address"},
+    {"2.5.4.46", "dnQualifier"},
+    {"2.5.4.5", "SERIALNUMBER"},
 };
 
 bool dottedOid(const Element& e, std::string* out)
@@ -82,14 +95,17 @@ bool utf8(const unsigned char* s, size_t len, std::u32string* out, bool strict)
 {
     for (size_t i = 0; i < len;) {
         unsigned char c = s[i];
-        size_t need = c < 0x80 ? 0 : (c >= 0xC2 && c <= 0xDF) ? 1 : (c >= 0xE0 && c <= 0xEF) ? 2
-                                  : (c >= 0xF0 && c <= 0xF4) ? 3 : 4;
+        size_t need = c < 0x80                   ? 0
+                      : (c >= 0xC2 && c <= 0xDF) ? 1
+                      : (c >= 0xE0 && c <= 0xEF) ? 2
+                      : (c >= 0xF0 && c <= 0xF4) ? 3
+                                                 : 4;
         char32_t cp = need == 0 ? c : need == 1 ? (c & 0x1F) : need == 2 ? (c & 0x0F) : (c & 0x07);
         size_t j = 1;
         if (need < 4)
             for (; j <= need && i + j < len && (s[i + j] & 0xC0) == 0x80; ++j) cp = (cp << 6) | (s[i + j] & 0x3F);
-        bool bad = need == 4 || j <= need || (need == 2 && cp < 0x800) || (need == 3 && (cp < 0x10000 || cp > 0x10FFFF)) ||
-                   (cp >= 0xD800 && cp <= 0xDFFF);
+        bool bad = need == 4 || j <= need || (need == 2 && cp < 0x800) ||
+                   (need == 3 && (cp < 0x10000 || cp > 0x10FFFF)) || (cp >= 0xD800 && cp <= 0xDFFF);
         if (bad) {
             if (strict) return false;
             // As MultiByteToWideChar does: the lead byte becomes U+FFFD.
@@ -142,7 +158,13 @@ bool valueText(const Element& e, std::u32string* out)
             out->push_back(static_cast<char32_t>(uint32_t(e.body[i]) << 24 | uint32_t(e.body[i + 1]) << 16 |
                                                  uint32_t(e.body[i + 2]) << 8 | e.body[i + 3]));
         return true;
-    case 0x12: case 0x13: case 0x15: case 0x16: case 0x19: case 0x1A: case 0x1B:  // 8-bit string types
+    case 0x12:
+    case 0x13:
+    case 0x15:
+    case 0x16:
+    case 0x19:
+    case 0x1A:
+    case 0x1B:  // 8-bit string types
         latin1(e.body, e.len, out);
         return true;
     default:  // octet strings and other types are written in hexadecimal

@@ -58,8 +58,7 @@ int tasn1_item_size(const tasn1_item* item)
     // Implicit tagging of an empty pre-encoded element has its own code.
     if (item->data == nullptr && item->len > 0) return TCORE_ERR_PARAM;
     switch (item->tagMode) {
-    case TASN1_TAG_PLAIN:
-        return item->isEncoded ? item->len : wrappedSize(item->len);
+    case TASN1_TAG_PLAIN: return item->isEncoded ? item->len : wrappedSize(item->len);
     case TASN1_TAG_EXPLICIT: {
         if (item->isEncoded) return wrappedSize(item->len);
         int inner = wrappedSize(item->len);
@@ -68,8 +67,7 @@ int tasn1_item_size(const tasn1_item* item)
     case TASN1_TAG_IMPLICIT:
         if (item->isEncoded) return (item->data == nullptr || item->len <= 0) ? TASN1_ERR_ITEM : item->len;
         return wrappedSize(item->len);
-    default:
-        return TASN1_ERR_ITEM;
+    default: return TASN1_ERR_ITEM;
     }
 }
 

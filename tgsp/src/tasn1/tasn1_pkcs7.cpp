@@ -160,8 +160,8 @@ int prepareSigner(const unsigned char* cert, int certLen, const unsigned char* s
         int digestId = sm2 ? TASN1_KID_SM3 : digestKid;
         signer->digest = templateOf(digestId);
         if (signer->digest != nullptr)
-            signer->signerInfo =
-                signerInfoFrom(issuerAndSn, sig, sigLen, digestId, sm2 ? TASN1_KID_SM2_SIGN : TASN1_KID_RSA);
+            signer->signerInfo = signerInfoFrom(issuerAndSn, sig, sigLen, digestId,
+                                                sm2 ? TASN1_KID_SM2_SIGN : TASN1_KID_RSA);
         if (signer->digest != nullptr && signer->signerInfo == nullptr)
             TCORE_TRACE(TSRC_TASN1_PKCS7, "tasn1_pkcs7_signerInfo_new failed %d", TASN1_ERR_TEMPLATE);
         result = signer->signerInfo != nullptr ? 0 : TASN1_ERR_TEMPLATE;
@@ -217,8 +217,8 @@ int tasn1_p7sign_encode(int attached, const unsigned char* content, int contentL
     if (result < 0) return result;
 
     // [0] EXPLICIT OCTET STRING; empty in the detached form.
-    tasn1_item contentItem{attached ? content : nullptr, attached ? contentLen : 0, 0, TASN1_TAG_EXPLICIT, 0,
-                           TASN1_OCTET_STRING};
+    tasn1_item contentItem{
+        attached ? content : nullptr, attached ? contentLen : 0, 0, TASN1_TAG_EXPLICIT, 0, TASN1_OCTET_STRING};
     tasn1_item* contentInfo = contentInfoOf(signer.digest, &contentItem, signer.der, signer.derLen, signer.signerInfo);
     result = TASN1_ERR_TEMPLATE;
     if (contentInfo != nullptr) {
@@ -320,8 +320,7 @@ tasn1_item* tasn1_pkcs7_issuerAndSn_new(const unsigned char* cert, int certLen)
     if (tasn1_sequence_decode_getTLV(cert, certLen, 0, &tbs) != 0) return nullptr;
     if (tasn1_sequence_decode_getTLV(tbs.data, tbs.len, 0, &version) != 0 || version.tag != TASN1_CONTEXT)
         return nullptr;
-    if (tasn1_sequence_decode_getTLV(tbs.data, tbs.len, 1, &serial) != 0 || serial.tag != TASN1_INTEGER)
-        return nullptr;
+    if (tasn1_sequence_decode_getTLV(tbs.data, tbs.len, 1, &serial) != 0 || serial.tag != TASN1_INTEGER) return nullptr;
     if (tasn1_sequence_decode_getTLV(tbs.data, tbs.len, 3, &issuer) != 0 || issuer.tag != TASN1_SEQUENCE)
         return nullptr;
     tasn1_seq* seq = tasn1_seq_new(0);

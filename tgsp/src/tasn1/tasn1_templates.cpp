@@ -12,8 +12,7 @@ const unsigned char kSha512[] = {0x30, 0x0D, 0x06, 0x09, 0x60, 0x86, 0x48, 0x01,
 const unsigned char kSha384[] = {0x30, 0x0D, 0x06, 0x09, 0x60, 0x86, 0x48, 0x01,
                                  0x65, 0x03, 0x04, 0x02, 0x02, 0x05, 0x00};
 const unsigned char kSm3[] = {0x30, 0x0C, 0x06, 0x08, 0x2A, 0x81, 0x1C, 0xCF, 0x55, 0x01, 0x83, 0x11, 0x05, 0x00};
-const unsigned char kRsa[] = {0x30, 0x0D, 0x06, 0x09, 0x2A, 0x86, 0x48, 0x86,
-                              0xF7, 0x0D, 0x01, 0x01, 0x01, 0x05, 0x00};
+const unsigned char kRsa[] = {0x30, 0x0D, 0x06, 0x09, 0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x01, 0x01, 0x01, 0x05, 0x00};
 // id-ecPublicKey with the SM2 curve as its parameter (no NULL).
 const unsigned char kSm2[] = {0x30, 0x13, 0x06, 0x07, 0x2A, 0x86, 0x48, 0xCE, 0x3D, 0x02, 0x01,
                               0x06, 0x08, 0x2A, 0x81, 0x1C, 0xCF, 0x55, 0x01, 0x82, 0x2D};
@@ -40,16 +39,26 @@ constexpr tasn1_item encoded(const unsigned char* bytes, int len)
     return tasn1_item{bytes, len, 1, TASN1_TAG_PLAIN, 0, TASN1_SEQUENCE};
 }
 
-#define TEMPLATE(kid, bytes) {kid, encoded(bytes, static_cast<int>(sizeof bytes))}
+#define TEMPLATE(kid, bytes)                                                                                           \
+    {                                                                                                                  \
+        kid, encoded(bytes, static_cast<int>(sizeof bytes))                                                            \
+    }
 
 const Template kTemplates[] = {
-    TEMPLATE(TASN1_KID_MD5, kMd5),           TEMPLATE(TASN1_KID_SHA1, kSha1),
-    TEMPLATE(TASN1_KID_SHA256, kSha256),     TEMPLATE(TASN1_KID_SHA512, kSha512),
-    TEMPLATE(TASN1_KID_SHA384, kSha384),     TEMPLATE(TASN1_KID_SM3, kSm3),
-    TEMPLATE(TASN1_KID_RSA, kRsa),           TEMPLATE(TASN1_KID_SM2, kSm2),
-    TEMPLATE(TASN1_KID_SM2_SIGN, kSm2Sign),  TEMPLATE(TASN1_KID_MD5_RSA, kMd5Rsa),
-    TEMPLATE(TASN1_KID_SHA1_RSA, kSha1Rsa),  TEMPLATE(TASN1_KID_SHA256_RSA, kSha256Rsa),
-    TEMPLATE(TASN1_KID_SHA384_RSA, kSha384Rsa), TEMPLATE(TASN1_KID_SHA512_RSA, kSha512Rsa),
+    TEMPLATE(TASN1_KID_MD5, kMd5),
+    TEMPLATE(TASN1_KID_SHA1, kSha1),
+    TEMPLATE(TASN1_KID_SHA256, kSha256),
+    TEMPLATE(TASN1_KID_SHA512, kSha512),
+    TEMPLATE(TASN1_KID_SHA384, kSha384),
+    TEMPLATE(TASN1_KID_SM3, kSm3),
+    TEMPLATE(TASN1_KID_RSA, kRsa),
+    TEMPLATE(TASN1_KID_SM2, kSm2),
+    TEMPLATE(TASN1_KID_SM2_SIGN, kSm2Sign),
+    TEMPLATE(TASN1_KID_MD5_RSA, kMd5Rsa),
+    TEMPLATE(TASN1_KID_SHA1_RSA, kSha1Rsa),
+    TEMPLATE(TASN1_KID_SHA256_RSA, kSha256Rsa),
+    TEMPLATE(TASN1_KID_SHA384_RSA, kSha384Rsa),
+    TEMPLATE(TASN1_KID_SHA512_RSA, kSha512Rsa),
 };
 
 #undef TEMPLATE

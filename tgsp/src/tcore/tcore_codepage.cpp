@@ -53,20 +53,14 @@ int throughWide(First first, Second second, char** out)
 
 }  // namespace
 
-int tcore_mbToWide(const char* src, int len, WCHAR** out)
-{
-    return toWide(CP_ACP, src, len, out, TCORE_ERR_MBTOWIDE);
-}
+int tcore_mbToWide(const char* src, int len, WCHAR** out) { return toWide(CP_ACP, src, len, out, TCORE_ERR_MBTOWIDE); }
 
 int tcore_wideToMb(const WCHAR* src, int len, char** out)
 {
     return fromWide(CP_ACP, src, len, out, TCORE_ERR_WIDETOMB);
 }
 
-int tcore_utf8ToWide(const char* src, WCHAR** out)
-{
-    return toWide(CP_UTF8, src, 0, out, TCORE_ERR_UTF8TOWIDE);
-}
+int tcore_utf8ToWide(const char* src, WCHAR** out) { return toWide(CP_UTF8, src, 0, out, TCORE_ERR_UTF8TOWIDE); }
 
 int tcore_wideToUtf8(const WCHAR* src, int len, char** out)
 {

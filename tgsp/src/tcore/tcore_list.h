@@ -7,7 +7,7 @@ typedef void (*tcore_list_freeItem)(void* item);
 struct tcore_list {
     void** items;  // slots at index `count` and beyond are null
     int count;
-    int capacity;  // starts at 256, doubles when full, never shrinks
+    int capacity;                  // starts at 256, doubles when full, never shrinks
     tcore_list_freeItem freeItem;  // may be null: items are then not destroyed
 };
 

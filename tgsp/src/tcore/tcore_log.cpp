@@ -64,7 +64,7 @@ tcore_log* tcore_log_new(const char* path, int maxSizeKB)
     // A cut path names another file, possibly in another directory, and may
     // end inside a multi-byte character.
     if (std::strlen(path) > TCORE_LOG_PATH_MAX) {
-        TCORE_TRACE(TSRC_TCORE_LOG, "log path of %u bytes is longer than %d, no log", 
+        TCORE_TRACE(TSRC_TCORE_LOG, "log path of %u bytes is longer than %d, no log",
                     static_cast<unsigned>(std::strlen(path)), TCORE_LOG_PATH_MAX);
         return nullptr;
     }

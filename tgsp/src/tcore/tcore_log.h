@@ -14,9 +14,9 @@
 #define TCORE_LOG_DEFAULT_KB 102400
 
 struct tcore_log {
-    std::FILE* file;                     // open only while one line is written
+    std::FILE* file;                    // open only while one line is written
     char path[TCORE_LOG_PATH_MAX + 1];  // a longer path makes no log
-    int maxSizeKB;                       // 0 or less: no limit
+    int maxSizeKB;                      // 0 or less: no limit
 };
 
 // Null for a null or empty path, and for a path longer than

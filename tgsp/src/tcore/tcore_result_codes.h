@@ -12,7 +12,9 @@
     /* Produced by the exported functions themselves */                                                                \
     X(-1, DSC_ACX_ERR_MODE, "signing mode must be 1 (attached) or 2 (detached)")                                       \
     X(-1001, DSC_ACX_ERR_ARG, "a required argument is missing or empty")                                               \
-    X(-1003, DSC_ACX_ERR_CERT_BUFFER, "the buffer is too small for the certificate text, or (Sgn_GetCertProperty) for the DN or field text and its NUL")                              \
+    X(-1003, DSC_ACX_ERR_CERT_BUFFER,                                                                                  \
+      "the buffer is too small for the certificate text, or (Sgn_GetCertProperty) for the DN or field text and its "   \
+      "NUL")                                                                                                           \
     X(-1005, DSC_ACX_ERR_CANCELLED, "no certificate was chosen (the chooser was cancelled or could not be shown)")     \
     X(-1006, DSC_ACX_ERR_PROPERTY_TEXT, "the certificate property cannot be converted to the system code page")        \
     X(-1040, DSC_ACX_ERR_PIN, "the token refused the PIN (wrong PIN, or the PIN is locked)")                           \
@@ -48,7 +50,8 @@
     X(-3064, DSC_ACX_ERR_DUPLICATE_LABEL, "two tokens carry the same label")                                           \
     /* Signing */                                                                                                      \
     X(-1007, DSC_ACX_ERR_SIGN, "the signature could not be made")                                                      \
-    X(-1010, DSC_ACX_ERR_BASE64, "the signature could not be encoded as base64 (including an output area without room for the text and its NUL)")                                       \
+    X(-1010, DSC_ACX_ERR_BASE64,                                                                                       \
+      "the signature could not be encoded as base64 (including an output area without room for the text and its NUL)") \
     X(-2001, DSC_ACX_ERR_ENCODE, "the PKCS#7 SignedData could not be encoded")                                         \
     X(-2009, DSC_ACX_ERR_BIND, "the certificate could not be bound to its signing key")                                \
     X(-2010, DSC_ACX_ERR_CSP_NOT_BOUND, "the certificate has no key provider to sign with")                            \

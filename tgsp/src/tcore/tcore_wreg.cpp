@@ -17,7 +17,7 @@ namespace {
 // register theirs. A library registered for the other bitness could not be
 // loaded into this process anyway.
 constexpr REGSAM kView = sizeof(void*) == 8 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
-constexpr REGSAM kReadAccess = KEY_READ | kView;                    // 0x20219 in the 32-bit build
+constexpr REGSAM kReadAccess = KEY_READ | kView;                     // 0x20219 in the 32-bit build
 constexpr REGSAM kEnumerateAccess = KEY_ENUMERATE_SUB_KEYS | kView;  // 0x208 in the 32-bit build
 constexpr int kMaxText = 255;
 constexpr DWORD kNameUnits = 256;

@@ -35,8 +35,7 @@ int twcyt_certstore_findBySysStore(const char* storeName, int alg, tcore_list** 
         return TCORE_ERR_PARAM;
     }
     if (storeName == nullptr || storeName[0] == 0) {
-        TCORE_TRACE(TSRC_TWCYT_CERT, "%s arg %s is NULL or length 0", "twcyt_certstore_findBySysStore",
-                    "strStoreName");
+        TCORE_TRACE(TSRC_TWCYT_CERT, "%s arg %s is NULL or length 0", "twcyt_certstore_findBySysStore", "strStoreName");
         return TCORE_ERR_PARAM;
     }
     WCHAR* wideName = nullptr;

@@ -15,8 +15,8 @@ struct Attribute {
     const char* value;  // as written: a quoted value keeps its quotes
     size_t valueLen;
     bool quoted;
-    bool endsRdn;       // followed by "," or the end, not by "+"
-    const char* next;   // start of the next attribute; null at the end
+    bool endsRdn;      // followed by "," or the end, not by "+"
+    const char* next;  // start of the next attribute; null at the end
 };
 
 const char* skipBlanks(const char* p)
@@ -136,8 +136,7 @@ bool covers(const tcore_list* a, const tcore_list* b)
 
 int twcyt_dn_getRdnValues(const char* dn, const char* field, tcore_list** values)
 {
-    if (dn == nullptr || *dn == '\0' || field == nullptr || *field == '\0' || values == nullptr)
-        return TCORE_ERR_PARAM;
+    if (dn == nullptr || *dn == '\0' || field == nullptr || *field == '\0' || values == nullptr) return TCORE_ERR_PARAM;
     size_t fieldLen = std::strlen(field);
     int count = 0;
     forEachAttribute(dn, [&](const Attribute& a) {
@@ -171,8 +170,7 @@ int twcyt_dn_compareUtf8(const char* a, const char* b)
     int nb = twcyt_dn_split(b, &sb);
     // Texts without any "=" have no segments to compare: two of them are
     // the same DN only when they are the same text.
-    bool equal = (na == 0 && nb == 0) ? std::strcmp(a, b) == 0
-                                      : na > 0 && na == nb && covers(sa, sb) && covers(sb, sa);
+    bool equal = (na == 0 && nb == 0) ? std::strcmp(a, b) == 0 : na > 0 && na == nb && covers(sa, sb) && covers(sb, sa);
     tcore_list_free(sa);
     tcore_list_free(sb);
     return equal ? 0 : -1;

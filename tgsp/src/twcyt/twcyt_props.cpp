@@ -46,8 +46,7 @@ int twcyt_cert_getProp(const twcyt_cert* cert, int index, char* out)
 int twcyt_cert_setProp(const twcyt_cert* cert, int index, const char* text)
 {
     if (cert == nullptr || text == nullptr || !validIndex(index)) return TCORE_ERR_PARAM;
-    CRYPT_DATA_BLOB blob{static_cast<DWORD>(std::strlen(text) + 1),
-                         reinterpret_cast<BYTE*>(const_cast<char*>(text))};
+    CRYPT_DATA_BLOB blob{static_cast<DWORD>(std::strlen(text) + 1), reinterpret_cast<BYTE*>(const_cast<char*>(text))};
     if (!CertSetCertificateContextProperty(cert, idOf(index), 0, &blob)) {
         TCORE_TRACE_SYS(TSRC_TWCYT_CERT, "CertSetCertificateContextProperty");
         return TWCYT_ERR_SET_PROP;

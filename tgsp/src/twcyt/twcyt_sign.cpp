@@ -84,8 +84,8 @@ int twcyt_signctx_setCert(twcyt_signctx* ctx, PCCERT_CONTEXT cert)
     if (ctx == nullptr || cert == nullptr) return TCORE_ERR_PARAM;
     ctx->keySpec = 0;
     ctx->cert = cert;
-    bool bound = CryptAcquireCertificatePrivateKey(cert, CRYPT_ACQUIRE_CACHE_FLAG, nullptr, &ctx->hProv,
-                                                   &ctx->keySpec, &ctx->callerFreesProv);
+    bool bound = CryptAcquireCertificatePrivateKey(cert, CRYPT_ACQUIRE_CACHE_FLAG, nullptr, &ctx->hProv, &ctx->keySpec,
+                                                   &ctx->callerFreesProv);
     int rc = 0;
     if (!bound) {
         ctx->hProv = 0;

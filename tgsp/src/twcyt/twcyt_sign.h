@@ -9,7 +9,7 @@
 #define TWCYT_SIG_AREA 1024
 
 struct twcyt_signctx {
-    int digestKid;         // 110 (SM3) for SM2 keys, 102 (SHA-1) otherwise
+    int digestKid;  // 110 (SM3) for SM2 keys, 102 (SHA-1) otherwise
     HCRYPTPROV hProv;
     BOOL callerFreesProv;  // the context releases hProv only when it owns it
     DWORD keySpec;         // AT_KEYEXCHANGE (1) or AT_SIGNATURE (2)

@@ -113,19 +113,21 @@ void GetLocalTime(LPSYSTEMTIME now);
 typedef struct {
     pthread_mutex_t mutex;
 } SRWLOCK, *PSRWLOCK;
-#define SRWLOCK_INIT {PTHREAD_MUTEX_INITIALIZER}
+#define SRWLOCK_INIT                                                                                                   \
+    {                                                                                                                  \
+        PTHREAD_MUTEX_INITIALIZER                                                                                      \
+    }
 void AcquireSRWLockExclusive(PSRWLOCK lock);
 void ReleaseSRWLockExclusive(PSRWLOCK lock);
 
 // Code pages
 int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR src, int srcLen, LPWSTR dst, int dstLen);
-int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR src, int srcLen, LPSTR dst, int dstLen,
-                        LPCSTR defaultChar, LPBOOL usedDefaultChar);
+int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR src, int srcLen, LPSTR dst, int dstLen, LPCSTR defaultChar,
+                        LPBOOL usedDefaultChar);
 
 // Registry (read-only view over .reg files)
 LSTATUS RegOpenKeyExW(HKEY root, LPCWSTR subKey, DWORD options, REGSAM access, PHKEY result);
-LSTATUS RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data,
-                         LPDWORD dataSize);
+LSTATUS RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data, LPDWORD dataSize);
 LSTATUS RegEnumKeyExW(HKEY key, DWORD index, LPWSTR name, LPDWORD nameLen, LPDWORD reserved, LPWSTR className,
                       LPDWORD classLen, PFILETIME lastWriteTime);
 LSTATUS RegCloseKey(HKEY key);
