@@ -261,6 +261,11 @@ TEST_F(ThreadedHost, LoadedAndUnloadedRepeatedly)
 // the soak run gives it many cycles.
 TEST_F(ThreadedHost, MemoryStaysFlatOverManyCycles)
 {
+#if defined(__SANITIZE_ADDRESS__)
+    // AddressSanitizer keeps freed blocks in quarantine, so the process grows
+    // however flat the library is; there LeakSanitizer checks for leaks instead.
+    GTEST_SKIP() << "resident size is not a measure of leaks under AddressSanitizer";
+#endif
     const int cycles = setting("DSC_SOAK_CYCLES", 300);
     auto cycle = [] {
         select(kTokens[0]);
