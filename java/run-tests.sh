@@ -1,51 +1,85 @@
 #!/usr/bin/env bash
-# Builds the JNA binding and its JUnit tests with javac (Debian's libjna-java
-# and junit5, no network) and runs them against the Linux library of
-# BUILD_DIR and three soft-token vendors provisioned for this run.
-#   java/run-tests.sh BUILD_DIR
+# Builds the JNA binding and its jar, compiles the JUnit tests with javac
+# (Debian's libjna-java and junit5, no network) and runs them, through the
+# jar, against three soft-token vendors provisioned for this run, under a
+# UTF-8, a GBK and the C locale.
+#   java/run-tests.sh BUILD_DIR    (the Linux build, for example build/linux)
+# The jar lands in BUILD_DIR/../java/dsc-jna.jar with every library it finds:
+# BUILD_DIR's, and the Windows DLLs of ../win32 and ../win64 when built.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 build=$(cd "$1" && pwd)
 jars=/usr/share/java
-classes=$build/java
+out=$(dirname "$build")/java
+classes=$out/classes
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-# Vendor DIR KEY LABEL SERIAL CN: one copy of the soft token library.
+# Vendor DIR KEY LABEL SERIAL CN PIN [USER DATA]: one copy of the soft token library.
 vendor() {
   mkdir -p "$work/$1"
   cp "$build/softskf/libsoftskf.so" "$work/$1/libsoftskf.so"
-  "$build/softskf/tool/softskf-tool" provision --module "$work/$1/libsoftskf.so" --device "$3 device" \
-    --label "$3" --serial "$4" --user-data "java user data" --app APP --container signer --key "$2" \
+  "$build/softskf/tool/softskf-tool" provision --module "$work/$1/libsoftskf.so" --device "$4 device" \
+    --label "$3" --serial "$4" ${7:+--user-data "$7"} --user-pin "$6" --app APP --container signer --key "$2" \
     --subject "/CN=$5/O=dsc java tests" --cert-out "$work/$1/signer.pem" >/dev/null
   printf '[HKEY_LOCAL_MACHINE\\SOFTWARE\\TARNO_II\\Cryptography\\SKF\\Provider\\java %s]\r\n"SKFImagePath"="%s"\r\n\r\n' \
     "$1" "$work/$1/libsoftskf.so" >>"$work/test.reg"
 }
 printf 'Windows Registry Editor Version 5.00\r\n\r\n' >"$work/test.reg"
-vendor sm2 sm2 JAVA-SM2 JSM2001 "java road SM2"
-vendor rsa rsa JAVA-RSA JRSA002 "java road RSA"
-vendor zh sm2 JAVA-ZH JZH003 "签名测试"
+vendor sm2 sm2 JAVA-SM2 JSM2001 "java road SM2" 12345678 "java user data"
+vendor rsa rsa JAVA-RSA JRSA002 "java road RSA" 24681357 "java user data"
+vendor zh sm2 签名钥匙 JZH003 "签名测试" 12345678
 printf '#!/bin/sh\ncat >/dev/null\nexit 1\n' >"$work/cancel-chooser"
 chmod +x "$work/cancel-chooser"
 mkdir -p "$work/stores"
 
 rm -rf "$classes"
-mkdir -p "$classes/main" "$classes/test" "$classes/gen/dscjna"
+mkdir -p "$classes/main" "$classes/test" "$classes/gen/dscjna" "$work/jar"
 # ResultCode.java: the template filled with the library's one list of result
 # codes, read through the C preprocessor, so Java names what C returns.
+# Adjacent string literals of a long meaning are joined into one.
 printf '#include "tcore_result_codes.h"\nDSC_RESULT_CODES(JAVA_ENTRY)\n' |
   cpp -P -I "$here/../tgsp/src/tcore" -D'JAVA_ENTRY(code,name,meaning)=name(code, meaning),' |
-  sed -e '/^[[:space:]]*$/d' -e 's/"), /"),\n/g' >"$work/result-codes"
+  sed -e '/^[[:space:]]*$/d' -e 's/" "//g' -e 's/"), /"),\n/g' >"$work/result-codes"
 awk -v list="$work/result-codes" '/@RESULT_CODES@/ { while ((getline line < list) > 0) print "    " line; next } { print }' \
   "$here/src/dscjna/ResultCode.java.in" >"$classes/gen/dscjna/ResultCode.java"
-javac -encoding UTF-8 -d "$classes/main" -cp "$jars/jna.jar" "$here"/src/dscjna/*.java "$classes/gen/dscjna/ResultCode.java"
+javac -Xlint:all -Werror -encoding UTF-8 -d "$classes/main" -cp "$jars/jna.jar" \
+  "$here"/src/dscjna/*.java "$classes/gen/dscjna/ResultCode.java"
 javac -encoding UTF-8 -d "$classes/test" -cp "$classes/main:$jars/jna.jar:$jars/junit-jupiter-api.jar:$jars/apiguardian-api.jar:$jars/opentest4j.jar" \
   "$here"/test/dscjna/*.java
 
-# The library reads the locale's codeset and the JVM its native encoding from
-# the same LANG, so both sides agree on UTF-8 here.
-env -u LC_ALL LANG=C.UTF-8 LC_CTYPE=C.UTF-8 \
-  DSC_JNA_REGISTRY="$work/test.reg" DSC_JNA_STORES="$work/stores" DSC_JNA_CHOOSER="$work/cancel-chooser" \
-  java -Djna.library.path="$build/dsc_jna" -Ddsc.test.tokens="$work" -Ddsc.test.verifiers="$here/../tools/demo" \
-  -jar "$jars/junit-platform-console-standalone.jar" --disable-banner --disable-ansi-colors --details=tree \
-  --class-path "$classes/main:$classes/test:$jars/jna.jar" --select-package dscjna
+# The jar: the classes, and the libraries under JNA's platform folders. The
+# Linux chooser goes beside its library: the binding unpacks both together.
+cp -r "$classes/main/." "$work/jar/"
+mkdir -p "$work/jar/linux-x86-64"
+cp "$build/dsc_jna/libdsc_jna_v3.so" "$build/dsc_jna/dsc_chooser" "$work/jar/linux-x86-64/"
+for pair in win32:win32-x86 win64:win32-x86-64; do
+  dll=$(dirname "$build")/${pair%%:*}/dsc_jna/dsc_jna_v3.dll
+  [ -f "$dll" ] || continue
+  mkdir -p "$work/jar/${pair#*:}"
+  cp "$dll" "$work/jar/${pair#*:}/"
+done
+rm -f "$out/dsc-jna.jar"
+jar --create --file "$out/dsc-jna.jar" -C "$work/jar" .
+echo "built $out/dsc-jna.jar:" $(cd "$work/jar" && ls -d *-x86* */*.dll 2>/dev/null | grep / || true) linux-x86-64/libdsc_jna_v3.so
+
+# The README's Java example must be the tested one, line for line.
+sed -n '/README example begins/,/README example ends/p' "$here/test/dscjna/ReadmeExample.java" | sed '1d;$d' |
+  sed 's/^        //' >"$work/example.tested"
+awk '/^```java$/ { inside = 1; next } /^```$/ { if (inside) exit } inside' \
+  <(sed -n '/^## Using it from Java/,/^## /p' "$here/../README.md") >"$work/example.readme"
+diff -u "$work/example.readme" "$work/example.tested" ||
+  { echo "README's Java example differs from java/test/dscjna/ReadmeExample.java" >&2; exit 1; }
+
+# Through the jar alone (no jna.library.path), under each locale: the library
+# reads the locale's codeset from the same variables the JVM does.
+run_classpath="$out/dsc-jna.jar:$classes/test:$jars/jna.jar"
+for locale in C.UTF-8 zh_CN.GBK C; do
+  echo "=== java under LANG=$locale ==="
+  env -u LC_ALL -u LC_CTYPE LANG="$locale" \
+    DSC_JNA_REGISTRY="$work/test.reg" DSC_JNA_STORES="$work/stores" DSC_JNA_CHOOSER="$work/cancel-chooser" \
+    java -Ddsc.test.tokens="$work" -Ddsc.test.verifiers="$here/../tools/demo" \
+    -Ddsc.test.classpath="$run_classpath" -Ddsc.test.classes-without-natives="$classes/main:$classes/test:$jars/jna.jar" \
+    -jar "$jars/junit-platform-console-standalone.jar" --disable-banner --disable-ansi-colors --details=tree \
+    --class-path "$run_classpath" --select-package dscjna
+done

@@ -1,21 +1,91 @@
 package dscjna;
 
-/** A failure reported by the library, with its negative result code. */
+/**
+ * A failure the library reported: its negative result code, the code's name
+ * and meaning from the library's list ({@link ResultCode}), and the call that
+ * returned it. The cases a host handles differently are subclasses:
+ * {@link Cancelled}, {@link WrongPin}, {@link NotFound}, {@link NoToken}.
+ *
+ * <p>Immutable; safe to pass between threads.
+ */
 public class DscException extends Exception {
+    private static final long serialVersionUID = 1L;
+
     private final int code;
+    private final String operation;
 
     public DscException(String operation, int code) {
-        super(operation + " failed with " + code);
+        super(operation + " failed with " + describe(code));
         this.code = code;
+        this.operation = operation;
     }
 
-    /** The library's result code (negative; its meaning is listed in the README). */
+    /** The exception for a code: one of the subclasses where there is one. */
+    static DscException of(String operation, int code) {
+        if (code == ResultCode.DSC_ACX_ERR_CANCELLED.code) return new Cancelled(operation, code);
+        if (code == ResultCode.DSC_ACX_ERR_PIN.code) return new WrongPin(operation, code);
+        if (code == ResultCode.DSC_ACX_ERR_NO_CERT.code) return new NotFound(operation, code);
+        if (code == ResultCode.DSC_ACX_ERR_NO_DEVICE.code) return new NoToken(operation, code);
+        return new DscException(operation, code);
+    }
+
+    /** "-1040 DSC_ACX_ERR_PIN: the token refused the PIN (...)", or the bare number for a code not listed. */
+    static String describe(int code) {
+        ResultCode r = ResultCode.of(code);
+        return r == null ? code + " (a code the library does not list)" : code + " " + r.name() + ": " + r.meaning;
+    }
+
+    /** The library's result code (negative). */
     public int code() {
         return code;
     }
 
-    /** The code's name and meaning from the library's list, or null for a code it does not list. */
+    /** The code's entry in the library's list (name and meaning), or null for a code it does not list. */
     public ResultCode result() {
         return ResultCode.of(code);
+    }
+
+    /** The export that returned the code, for example "Sgn_Sign". */
+    public String operation() {
+        return operation;
+    }
+
+    /** The user cancelled the chooser, or it could not be shown. */
+    public static final class Cancelled extends DscException {
+        private static final long serialVersionUID = 1L;
+
+        Cancelled(String operation, int code) {
+            super(operation, code);
+        }
+    }
+
+    /**
+     * The token refused the PIN: wrong, or locked (the library does not tell
+     * the two apart). The selection is used up; sign again from the selection.
+     */
+    public static final class WrongPin extends DscException {
+        private static final long serialVersionUID = 1L;
+
+        WrongPin(String operation, int code) {
+            super(operation, code);
+        }
+    }
+
+    /** No certificate matched, or nothing was selected for signing. */
+    public static final class NotFound extends DscException {
+        private static final long serialVersionUID = 1L;
+
+        NotFound(String operation, int code) {
+            super(operation, code);
+        }
+    }
+
+    /** No token is present. */
+    public static final class NoToken extends DscException {
+        private static final long serialVersionUID = 1L;
+
+        NoToken(String operation, int code) {
+            super(operation, code);
+        }
     }
 }
