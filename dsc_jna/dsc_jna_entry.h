@@ -4,20 +4,48 @@
 // process-wide lock: calls from several host threads are served one after
 // the other. The lock is not re-entrant, and it stays held while the chooser
 // waits for the user, so other threads wait until the user answers.
+//
+// Nothing below the exports means to throw, but they use the standard
+// library, and an exception unwinding into a JNA host's native frames is
+// undefined behaviour. So the frame also catches whatever escapes the body:
+// a failed allocation ends the process as every failed allocation of the
+// library does; anything else is traced and answered with the internal-error
+// code, in the shape the export returns.
 #pragma once
+
+#include <new>
+
+#include "tcore_mem.h"
 
 void dsc_jna_lockExports();
 void dsc_jna_unlockExports();
+
+// Traces the exception being handled; called only inside a catch block.
+void dsc_jna_traceEscapedException();
+
+// The internal-error answer of an export returning an int, a text (the code
+// in decimal, freed by Sgn_Free like any answer of Sgn_Sign) or nothing.
+int dsc_jna_internalError(int*);
+char* dsc_jna_internalError(char**);
+inline void dsc_jna_internalError(void*) {}
 
 // Runs one export's body under the lock and returns what the body returns.
 template <class Body>
 auto dsc_jna_export(Body body) -> decltype(body())
 {
+    using Result = decltype(body());
     struct Held {
         Held() { dsc_jna_lockExports(); }
         ~Held() { dsc_jna_unlockExports(); }
         Held(const Held&) = delete;
         Held& operator=(const Held&) = delete;
     } held;
-    return body();
+    try {
+        return body();
+    } catch (const std::bad_alloc&) {
+        tcore_exitNoMemory();
+    } catch (...) {
+        dsc_jna_traceEscapedException();
+        return dsc_jna_internalError(static_cast<Result*>(nullptr));
+    }
 }

@@ -1,6 +1,6 @@
 // The exported functions: thin drivers that check their arguments, call the
-// layers below and hand results back. Nothing here throws. Each runs whole
-// inside dsc_jna_export, under the library's one lock.
+// layers below and hand results back. Each runs whole inside dsc_jna_export,
+// under the library's one lock and its catch-all.
 #include "dsc_jna.h"
 #include "dsc_jna_entry.h"
 

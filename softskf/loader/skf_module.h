@@ -7,16 +7,47 @@
 #include "skfapi.h"
 #include "softskf_stats.h"
 
-#define SOFTSKF_FUNCTIONS(X)                                                                                           \
-    X(SKF_EnumDev)                                                                                                     \
-    X(SKF_ConnectDev) X(SKF_DisConnectDev) X(SKF_GetDevInfo) X(SKF_ChangePIN) X(SKF_VerifyPIN) X(SKF_EnumApplication)  \
-        X(SKF_OpenApplication) X(SKF_CloseApplication) X(SKF_OpenContainer) X(SKF_CloseContainer) X(SKF_EnumContainer) \
-            X(SKF_GetContainerType) X(SKF_ExportCertificate) X(SKF_RSASignData) X(SKF_ECCSignData)                     \
-                X(SKF_ExportPublicKey) X(SKF_DigestInit) X(SKF_Digest) X(SKF_GetDevState) X(SKF_SetLabel)              \
-                    X(SKF_GetPINInfo) X(SKF_UnblockPIN) X(SKF_ClearSecureState) X(SKF_CreateApplication)               \
-                        X(SKF_DeleteApplication) X(SKF_CreateContainer) X(SKF_DeleteContainer) X(SKF_GenECCKeyPair)    \
-                            X(SKF_GenRSAKeyPair) X(SKF_ImportCertificate) X(SKF_DigestUpdate) X(SKF_DigestFinal)       \
-                                X(SKF_ECCVerify) X(SKF_RSAVerify) X(SKF_GenRandom) X(SKF_CloseHandle)
+// One name a line; the formatter would fold the list into a staircase.
+// clang-format off
+#define SOFTSKF_FUNCTIONS(X) \
+    X(SKF_EnumDev) \
+    X(SKF_ConnectDev) \
+    X(SKF_DisConnectDev) \
+    X(SKF_GetDevInfo) \
+    X(SKF_ChangePIN) \
+    X(SKF_VerifyPIN) \
+    X(SKF_EnumApplication) \
+    X(SKF_OpenApplication) \
+    X(SKF_CloseApplication) \
+    X(SKF_OpenContainer) \
+    X(SKF_CloseContainer) \
+    X(SKF_EnumContainer) \
+    X(SKF_GetContainerType) \
+    X(SKF_ExportCertificate) \
+    X(SKF_RSASignData) \
+    X(SKF_ECCSignData) \
+    X(SKF_ExportPublicKey) \
+    X(SKF_DigestInit) \
+    X(SKF_Digest) \
+    X(SKF_GetDevState) \
+    X(SKF_SetLabel) \
+    X(SKF_GetPINInfo) \
+    X(SKF_UnblockPIN) \
+    X(SKF_ClearSecureState) \
+    X(SKF_CreateApplication) \
+    X(SKF_DeleteApplication) \
+    X(SKF_CreateContainer) \
+    X(SKF_DeleteContainer) \
+    X(SKF_GenECCKeyPair) \
+    X(SKF_GenRSAKeyPair) \
+    X(SKF_ImportCertificate) \
+    X(SKF_DigestUpdate) \
+    X(SKF_DigestFinal) \
+    X(SKF_ECCVerify) \
+    X(SKF_RSAVerify) \
+    X(SKF_GenRandom) \
+    X(SKF_CloseHandle)
+// clang-format on
 
 class SkfModule {
 public:

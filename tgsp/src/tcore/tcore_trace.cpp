@@ -1,7 +1,5 @@
 #include "tcore_trace.h"
 
-#include <windows.h>
-
 #include <cstdarg>
 #include <cstdio>
 
@@ -12,11 +10,12 @@ namespace {
 tcore_traceSink traceSink = nullptr;
 
 constexpr int kTraceBuffer = 8192;
-constexpr int kSysTraceBuffer = 2048;
 
 }  // namespace
 
 void tcore_setTraceSink(tcore_traceSink sink) { traceSink = sink; }
+
+tcore_traceSink tcore_getTraceSink() { return traceSink; }
 
 void tcore_trace(const char* file, int line, const char* format, ...)
 {
@@ -35,15 +34,4 @@ void tcore_trace(const char* file, int line, const char* format, ...)
     }
     traceSink(text);
     tcore_free(text);
-}
-
-void tcore_traceSysError(const char* file, int line, const char* what)
-{
-    if (traceSink == nullptr) return;
-    // Read first: formatting must not disturb the code being reported.
-    auto code = static_cast<int>(GetLastError());
-    char text[kSysTraceBuffer] = {0};
-    std::snprintf(text, kSysTraceBuffer - 1, "(%s %d) %d, %s", file != nullptr ? file : "", line, code,
-                  what != nullptr ? what : "");
-    traceSink(text);
 }
