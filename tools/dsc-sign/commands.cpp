@@ -345,6 +345,7 @@ const char* outcome_name(VerifyOutcome outcome)
 
 int cmd_verify(const ParsedArgs& a)
 {
+    if (const char* missing = verify_missing()) return usage_error("verify", missing);
     if (a.positional.size() != 1) return usage_error("verify", "give one P7 file");
     const std::string& path = a.positional[0];
     const char* contentPath = a.value("--content");

@@ -25,6 +25,9 @@ struct VerifyReport {
     size_t contentLength = 0;
 };
 
+// Why this build cannot verify, or null when it can.
+const char* verify_missing();
+
 // The default signer identity of SM2 signatures.
 extern const char kDefaultSm2Id[];
 

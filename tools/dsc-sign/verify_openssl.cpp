@@ -14,6 +14,8 @@
 
 const char kDefaultSm2Id[] = "1234567812345678";
 
+const char* verify_missing() { return nullptr; }
+
 namespace {
 
 template <typename T, void (*Free)(T*)>
