@@ -31,8 +31,8 @@ sign() {
   mkdir -p "$dir"
   cp "$win/dsc_jna/dsc-sign.exe" "$dir/"
   cp "$dll" "$dir/dsc_jna_v3.dll"
-  /usr/bin/time -v -o "$dir/time.txt" wine "$dir/dsc-sign.exe" sign "$(winpath "$work/data.bin")" \
-    --key-sn BENCHLARGE01 --pin 12345678 --out "$(winpath "$dir/data.p7")" >"$dir/out.txt" 2>&1 || rc=$?
+  BENCH_PIN=12345678 /usr/bin/time -v -o "$dir/time.txt" wine "$dir/dsc-sign.exe" sign "$(winpath "$work/data.bin")" \
+    --key-sn BENCHLARGE01 --pin-env BENCH_PIN --out "$(winpath "$dir/data.p7")" >"$dir/out.txt" 2>&1 || rc=$?
   local peak
   peak=$(awk '/Maximum resident set size/ { print $NF / 1024 }' "$dir/time.txt")
   if [ "$rc" -eq 0 ]; then

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The demo behind `./run demo`: two soft-token vendors (one SM2, one RSA
 # certificate) registered in a .reg file, a sample file signed attached and
-# detached with dsc-sign, every signature checked by OpenSSL.
+# detached with dsc-sign, every signature checked by `dsc-sign verify` and
+# again by OpenSSL on its own (and npm sm-crypto for SM2).
 #   demo.sh BUILD_DIR DEMO_DIR
 # DEMO_DIR keeps the tokens and is reused on the next run; delete it to start
 # over with fresh keys and certificates.
@@ -71,18 +72,23 @@ else
   echo "note: npm sm-crypto is not available; SM2 signatures are checked by OpenSSL only"
 fi
 
-# sign KEY MODE SELECTION...: sign the sample, then verify with OpenSSL.
+# The PIN reaches dsc-sign through the environment, never its command line.
+export DEMO_PIN=$pin
+
+# sign KEY MODE SELECTION...: sign the sample, verify with dsc-sign verify,
+# then again with the independent verifiers.
 sign() {
   local key=$1 mode=$2
   shift 2
-  local out=$demo/out/sample.$key-$mode.p7 flag=()
-  [ "$mode" = detached ] && flag=(--detached)
-  "$sign_tool" --log "$demo/out/dsc-sign.log" sign "$sample" "${flag[@]}" --pin "$pin" --out "$out" "$@" |
+  local out=$demo/out/sample.$key-$mode.p7 flag=() content=()
+  [ "$mode" = detached ] && flag=(--detached) && content=(--content "$sample")
+  "$sign_tool" --log "$demo/out/dsc-sign.log" sign "$sample" "${flag[@]}" --pin-env DEMO_PIN --out "$out" "$@" 2>&1 |
     sed -n 's/^signed .* with /  signer: /p'
+  "$sign_tool" verify "$out" "${content[@]}" | sed -n 's/^algorithm: /  algorithm: /p'
   "$here/verify-$key.sh" "$out" "$sample" "$demo/tokens/$key/signer.pem"
   local judges=OpenSSL
   [ "$key" = sm2 ] && judges=$sm2_judges
-  echo "  $mode signature on token DEMO-${key^^}: $out, verified by $judges"
+  echo "  $mode signature on token DEMO-${key^^}: $out, verified by dsc-sign verify, then by $judges"
 }
 
 echo "SM2 (selected by subject CN, SM3 with signer identity 1234567812345678):"

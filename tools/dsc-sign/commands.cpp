@@ -8,9 +8,13 @@
 
 #include "args.h"
 #include "base64.h"
+#include "console.h"
 #include "files.h"
+#include "forms.h"
+#include "pin.h"
 #include "result_codes.h"
 #include "usage.h"
+#include "verify.h"
 
 namespace {
 
@@ -18,6 +22,19 @@ namespace {
 // passed); the key-serial selection gets the same room.
 const int kCertArea = 4096;
 const int kTextArea = 4096;
+// The exports' own limits, refused here as usage errors that name them:
+// the library would only answer "a required argument is missing or empty".
+const size_t kSeparatorMax = 15;  // Sgn_Dev_Enum's separator
+const size_t kFieldMax = 7;       // Sgn_SelectCertByDn's field names, Sgn_GetCertProperty's field
+
+bool within_limit(const char* option, const char* value, size_t limit, std::string& error)
+{
+    if (!value || std::strlen(value) <= limit) return true;
+    error = std::string(option) + " is longer than " + std::to_string(limit) + " characters, the library's limit";
+    return false;
+}
+
+std::string display_name(const std::string& path) { return is_standard_stream(path) ? "standard input" : path; }
 
 int usage_error(const std::string& command, const std::string& message)
 {
@@ -37,6 +54,13 @@ int file_error(const std::string& command, const std::string& message)
 {
     std::fprintf(stderr, "dsc-sign %s: %s\n", command.c_str(), message.c_str());
     return kExitFailed;
+}
+
+// A PIN source that could not be used: a wrong option is a usage error, an
+// unreadable source a failure.
+int pin_error(const std::string& command, PinResult r, const std::string& error)
+{
+    return r == PinResult::kUsage ? usage_error(command, error) : file_error(command, error);
 }
 
 // The selection options shared by `select` and `sign`. Exactly one way of
@@ -62,6 +86,7 @@ bool read_selection(const ParsedArgs& a, bool required, Selection& s, std::strin
         error = "--field and --value go together";
         return false;
     }
+    if (!within_limit("--field", a.value("--field"), kFieldMax, error)) return false;
     if (a.has("--dn")) {
         s.field = "DN";
         s.value = a.value("--dn");
@@ -97,6 +122,8 @@ int cert_property(const DscLibrary& lib, const std::string& cert, const char* fi
 int cmd_devices(const DscLibrary& lib, const ParsedArgs& a)
 {
     if (!a.positional.empty()) return usage_error("devices", "takes no arguments");
+    std::string error;
+    if (!within_limit("--sep", a.value("--sep"), kSeparatorMax, error)) return usage_error("devices", error);
     std::vector<char> out(kTextArea, 0);
     int rc = lib.Sgn_Dev_Enum(a.value("--sep"), out.data(), kTextArea);
     if (rc < 0) return failed("devices", rc);
@@ -116,10 +143,55 @@ int device_text(const char* command, const ParsedArgs& a, bool labelRequired, in
     return kExitOk;
 }
 
-int cmd_change_pin(const DscLibrary& lib, const ParsedArgs& a)
+// PINs given on the command line are not kept in this process's memory
+// longer than needed (the caller's argv is beyond reach).
+void wipe_pin_options(ParsedArgs& a)
 {
-    if (a.positional.size() != 2) return usage_error("change-pin", "give OLD and NEW");
-    int rc = lib.Sgn_Dev_ChangePin_ex(a.value("--label"), a.positional[0].c_str(), a.positional[1].c_str());
+    for (const char* name : {"--pin", "--old-pin", "--new-pin"}) {
+        auto it = a.values.find(name);
+        if (it != a.values.end()) wipe_text(it->second.data(), it->second.size());
+    }
+}
+
+// The old and new PIN of change-pin: from their options, from the older
+// positional OLD NEW, or asked for at the terminal (the new one twice).
+int change_pin_inputs(ParsedArgs& a, Secret& oldPin, Secret& newPin)
+{
+    if (!a.positional.empty() && a.positional.size() != 2) return usage_error("change-pin", "give OLD and NEW");
+    if (a.positional.size() == 2) {
+        a.values["--old-pin"] = a.positional[0];
+        a.values["--new-pin"] = a.positional[1];
+        for (std::string& pin : a.positional) wipe_text(pin.data(), pin.size());
+    }
+    std::string error;
+    PinResult r = pin_from_options(a, "--old-pin", oldPin, error);
+    if (r == PinResult::kNone) r = pin_from_prompt("old PIN: ", oldPin, error);
+    if (r == PinResult::kGot) {
+        r = pin_from_options(a, "--new-pin", newPin, error);
+        if (r == PinResult::kNone) {
+            Secret again;
+            r = pin_from_prompt("new PIN: ", newPin, error);
+            if (r == PinResult::kGot) r = pin_from_prompt("new PIN again: ", again, error);
+            if (r == PinResult::kGot && !newPin.equals(again)) {
+                error = "the two new PINs differ";
+                r = PinResult::kFailed;
+            }
+        }
+    }
+    wipe_pin_options(a);
+    if (r == PinResult::kNone)
+        return usage_error("change-pin", "give the PINs: --old-pin-env/-fd/-file and --new-pin-env/-fd/-file, or "
+                                         "run it at a terminal to be asked");
+    if (r != PinResult::kGot) return pin_error("change-pin", r, error);
+    return kExitOk;
+}
+
+int cmd_change_pin(const DscLibrary& lib, ParsedArgs& a)
+{
+    Secret oldPin, newPin;
+    int status = change_pin_inputs(a, oldPin, newPin);
+    if (status != kExitOk) return status;
+    int rc = lib.Sgn_Dev_ChangePin_ex(a.value("--label"), oldPin.c_str(), newPin.c_str());
     if (rc < 0) return failed("change-pin", rc);
     std::printf("PIN changed\n");
     return kExitOk;
@@ -134,42 +206,74 @@ int cmd_select(const DscLibrary& lib, const ParsedArgs& a)
     std::string cert;
     int rc = select_certificate(lib, s, cert);
     if (rc < 0) return failed("select", rc);
-    std::printf("%s\n", cert.c_str());
+    if (!a.has("--pem")) {
+        std::printf("%s\n", cert.c_str());
+        return kExitOk;
+    }
+    size_t derBytes = 0;
+    console_binary(stdout);
+    if (!write_base64_as(stdout, cert.data(), cert.size(), Form::kPem, "CERTIFICATE", derBytes, error) ||
+        std::fflush(stdout) != 0)
+        return file_error("select", error.empty() ? "cannot write standard output" : error);
     return kExitOk;
 }
 
-int cmd_sign(const DscLibrary& lib, const ParsedArgs& a)
+int cmd_sign(const DscLibrary& lib, ParsedArgs& a)
 {
     if (a.positional.size() != 1) return usage_error("sign", "give one FILE");
     Selection s;
     std::string error;
     if (!read_selection(a, false, s, error)) return usage_error("sign", error);
+    const char* out = a.value("--out");
+    // Unchanged defaults: base64 text on standard output, DER in a file.
+    Form form = out ? Form::kDer : Form::kBase64;
+    if (a.has("--form") && !parse_form(a.value("--form"), form))
+        return usage_error("sign", std::string("--form is der, pem or base64, not ") + a.value("--form"));
+    Secret pin;
+    PinResult pinResult = pin_from_options(a, "--pin", pin, error);
+    wipe_pin_options(a);
+    if (pinResult == PinResult::kUsage || pinResult == PinResult::kFailed) return pin_error("sign", pinResult, error);
 
     const std::string& path = a.positional[0];
+    const std::string name = display_name(path);
     // The library takes the data's length as an int, so it cannot be given
     // more than 2 GiB - 1 bytes. A larger file is refused before it is read:
     // reading it first would hold gigabytes only to refuse them, and where
-    // the address space is 32-bit it would fail as an unreadable file.
-    auto tooLarge = [&path](std::uint64_t length) {
-        return file_error("sign", path + " is larger than 2 GiB (" + std::to_string(length) + " bytes); at most " +
-                                      std::to_string(INT_MAX) + " bytes can be signed");
+    // the address space is 32-bit it would fail as an unreadable file. A pipe
+    // is refused as soon as it has delivered one byte too many.
+    auto tooLarge = [&name](const std::string& length) {
+        return file_error("sign", name + " is larger than 2 GiB (" + length + "); at most " + std::to_string(INT_MAX) +
+                                      " bytes can be signed");
     };
     std::uint64_t length = 0;
-    if (!file_length(path, length, error)) return file_error("sign", error);
-    if (length > static_cast<std::uint64_t>(INT_MAX)) return tooLarge(length);
+    bool known = false;
+    if (!input_length(path, length, known, error)) return file_error("sign", error);
+    if (known && length > static_cast<std::uint64_t>(INT_MAX)) return tooLarge(std::to_string(length) + " bytes");
     std::vector<unsigned char> data;
-    if (!read_file(path, data, error)) return file_error("sign", error);
+    bool over = false;
+    if (!read_input(path, static_cast<std::uint64_t>(INT_MAX), data, over, error)) return file_error("sign", error);
+    if (over) return tooLarge("more than " + std::to_string(INT_MAX) + " bytes");
     // The library takes a length of 0 as "a NUL-terminated text", so an
     // empty file would be read past; refuse it here.
-    if (data.empty()) return file_error("sign", path + " is empty; there is nothing to sign");
-    if (data.size() > static_cast<size_t>(INT_MAX)) return tooLarge(data.size());  // it grew meanwhile
+    if (data.empty()) return file_error("sign", name + " is empty; there is nothing to sign");
 
     std::string cert;
     int rc = select_certificate(lib, s, cert);
     if (rc < 0) return failed("sign", rc);
+    std::string subject;
+    if (cert_property(lib, cert, "DN", subject) < 0) subject = "(subject not readable)";
+    // Asked for only now, so the prompt can name the certificate; never when
+    // the data itself comes from standard input.
+    if (pinResult == PinResult::kNone && !is_standard_stream(path)) {
+        pinResult = pin_from_prompt("PIN for \"" + subject + "\": ", pin, error);
+        if (pinResult == PinResult::kUsage || pinResult == PinResult::kFailed)
+            return pin_error("sign", pinResult, error);
+    }
 
     bool detached = a.has("--detached");
-    char* result = lib.Sgn_Sign(data.data(), static_cast<int>(data.size()), detached ? 2 : 1, a.value("--pin"));
+    char* result = lib.Sgn_Sign(data.data(), static_cast<int>(data.size()), detached ? 2 : 1,
+                                pinResult == PinResult::kGot ? pin.c_str() : nullptr);
+    pin.wipe();
     if (!result) return file_error("sign", "the library returned no result");
     // The text is used where the library put it: for a large file it is the
     // biggest block this process holds.
@@ -179,21 +283,29 @@ int cmd_sign(const DscLibrary& lib, const ParsedArgs& a)
         return failed("sign", code);
     }
 
-    const char* out = a.value("--out");
-    if (!out) {
-        std::printf("%s\n", result);
+    Output output(out ? out : "-");
+    if (!output.open(error)) {
         lib.Sgn_Free(result);
-        return kExitOk;
+        return file_error("sign", error);
     }
-    size_t derSize = 0;
-    bool written = write_base64_as_binary(out, result, std::strlen(result), derSize, error);
+    size_t derBytes = 0;
+    bool written = write_base64_as(output.stream(), result, std::strlen(result), form, "PKCS7", derBytes, error);
     lib.Sgn_Free(result);
+    std::string closing;
+    if (!output.finish(closing) && written) {
+        written = false;
+        error = closing;
+    }
     if (!written) return file_error("sign", error);
-    std::string subject;
-    if (cert_property(lib, cert, "DN", subject) < 0) subject = "(subject not readable)";
-    std::printf("signed %s (%zu bytes) with \"%s\"\n", path.c_str(), data.size(), subject.c_str());
-    std::printf("wrote %s: PKCS#7 SignedData, DER, %zu bytes, data %s\n", out, derSize,
-                detached ? "detached" : "attached");
+    // The summary is for the person at the terminal; standard output holds
+    // the signature alone, whatever it is redirected to.
+    if (out) {
+        const char* formName = form == Form::kDer ? "DER" : form == Form::kPem ? "PEM" : "base64";
+        std::fprintf(stderr, "signed %s (%zu bytes) with \"%s\"\n", name.c_str(), data.size(), subject.c_str());
+        std::fprintf(stderr, "wrote %s: PKCS#7 SignedData, %s, %zu bytes of DER, data %s\n",
+                     is_standard_stream(out) ? "standard output" : out, formName, derBytes,
+                     detached ? "detached" : "attached");
+    }
     return kExitOk;
 }
 
@@ -202,7 +314,9 @@ int cmd_prop(const DscLibrary& lib, const ParsedArgs& a)
     if (a.positional.size() != 2) return usage_error("prop", "give CERTFILE and a property name");
     std::vector<unsigned char> bytes;
     std::string error;
-    if (!read_file(a.positional[0], bytes, error)) return file_error("prop", error);
+    if (!within_limit("the property name", a.positional[1].c_str(), kFieldMax, error))
+        return usage_error("prop", error);
+    if (!read_input(a.positional[0], bytes, error)) return file_error("prop", error);
     // The library takes base64 text (PEM armour allowed); a DER file is
     // turned into that text first. DER starts with a SEQUENCE tag, which no
     // text form does.
@@ -215,39 +329,90 @@ int cmd_prop(const DscLibrary& lib, const ParsedArgs& a)
     return kExitOk;
 }
 
+const char* outcome_name(VerifyOutcome outcome)
+{
+    switch (outcome) {
+    case VerifyOutcome::kVerified: return "verified";
+    case VerifyOutcome::kBadSignature: return "bad signature";
+    case VerifyOutcome::kContentMismatch: return "content mismatch";
+    case VerifyOutcome::kUnknownAlgorithm: return "unknown algorithm";
+    case VerifyOutcome::kMalformed: return "malformed input";
+    case VerifyOutcome::kNoContent: return "no content";
+    case VerifyOutcome::kUnavailable: return "not available";
+    }
+    return "failed";
+}
+
+int cmd_verify(const ParsedArgs& a)
+{
+    if (const char* missing = verify_missing()) return usage_error("verify", missing);
+    if (a.positional.size() != 1) return usage_error("verify", "give one P7 file");
+    const std::string& path = a.positional[0];
+    const char* contentPath = a.value("--content");
+    if (contentPath && is_standard_stream(path) && is_standard_stream(contentPath))
+        return usage_error("verify", "standard input can hold the P7 or the content, not both");
+    std::string sm2Id = a.has("--sm2-id") ? a.value("--sm2-id") : kDefaultSm2Id;
+    // ENTL, the identity's length in bits, is a 16-bit field of Z.
+    if (sm2Id.size() > 8191) return usage_error("verify", "--sm2-id is longer than 8191 bytes, the limit of SM2's Z");
+
+    std::vector<unsigned char> input, der, content;
+    std::string error;
+    if (!read_input(path, input, error)) return file_error("verify", error);
+    if (contentPath && !read_input(contentPath, content, error)) return file_error("verify", error);
+    if (!der_from_any_form(input, der))
+        return file_error("verify",
+                          "malformed input: " + display_name(path) + " is not a SignedData in DER, PEM or base64");
+
+    VerifyReport r = verify_signed_data(der, contentPath ? &content : nullptr, sm2Id);
+    if (r.outcome == VerifyOutcome::kNoContent || r.outcome == VerifyOutcome::kUnavailable)
+        return usage_error("verify", r.reason);
+    if (r.outcome != VerifyOutcome::kVerified) {
+        std::fprintf(stderr, "dsc-sign verify: %s: %s\n", outcome_name(r.outcome), r.reason.c_str());
+        if (!r.signer.empty()) std::fprintf(stderr, "  signer: %s\n", r.signer.c_str());
+        return kExitFailed;
+    }
+    std::printf("signer: %s\nalgorithm: %s\ncontent: %s, %zu bytes\nverified\n", r.signer.c_str(), r.algorithm.c_str(),
+                r.attached ? "attached" : "detached", r.contentLength);
+    return kExitOk;
+}
+
 }  // namespace
 
 bool is_command(const std::string& command) { return command_usage(command) != nullptr; }
 
-int run_command(const DscLibrary& lib, const std::string& command, const std::vector<std::string>& args)
+int run_command(const DscLibrary* lib, const std::string& command, const std::vector<std::string>& args)
 {
     ParsedArgs a;
     std::string error;
     bool ok = true;
     if (command == "devices")
         ok = parse_args(args, {"--sep"}, {}, a, error);
-    else if (command == "serial" || command == "userdata")
+    else if (command == "serial" || command == "userdata" || command == "prop")
         ok = parse_args(args, {}, {}, a, error);
     else if (command == "change-pin")
-        ok = parse_args(args, {"--label"}, {}, a, error);
+        ok = parse_args(args, {"--label", PIN_OPTIONS("--old-pin"), PIN_OPTIONS("--new-pin")}, {}, a, error);
     else if (command == "select")
-        ok = parse_args(args, {"--dn", "--field", "--value", "--key-sn"}, {"--all"}, a, error);
+        ok = parse_args(args, {"--dn", "--field", "--value", "--key-sn"}, {"--all", "--pem"}, a, error);
     else if (command == "sign")
-        ok = parse_args(args, {"--dn", "--field", "--value", "--key-sn", "--pin", "--out"}, {"--all", "--detached"}, a,
-                        error);
-    else if (command == "prop")
-        ok = parse_args(args, {}, {}, a, error);
+        ok = parse_args(args, {"--dn", "--field", "--value", "--key-sn", PIN_OPTIONS("--pin"), "--out", "--form"},
+                        {"--all", "--detached"}, a, error);
+    else if (command == "verify")
+        ok = parse_args(args, {"--content", "--sm2-id"}, {}, a, error);
     else {
         std::fprintf(stderr, "dsc-sign: unknown command %s\n%s", command.c_str(), general_usage());
         return kExitUsage;
     }
     if (!ok) return usage_error(command, error);
 
-    if (command == "devices") return cmd_devices(lib, a);
-    if (command == "serial") return device_text("serial", a, true, lib.Sgn_Dev_GetSerialNumber);
-    if (command == "userdata") return device_text("userdata", a, false, lib.Sgn_Dev_GetUserData);
-    if (command == "change-pin") return cmd_change_pin(lib, a);
-    if (command == "select") return cmd_select(lib, a);
-    if (command == "sign") return cmd_sign(lib, a);
-    return cmd_prop(lib, a);
+    if (command == "verify") return cmd_verify(a);
+    if (!lib) return kExitFailed;  // every other command drives the library
+    if (command == "devices") return cmd_devices(*lib, a);
+    if (command == "serial") return device_text("serial", a, true, lib->Sgn_Dev_GetSerialNumber);
+    if (command == "userdata") return device_text("userdata", a, false, lib->Sgn_Dev_GetUserData);
+    if (command == "change-pin") return cmd_change_pin(*lib, a);
+    if (command == "select") return cmd_select(*lib, a);
+    if (command == "sign") return cmd_sign(*lib, a);
+    return cmd_prop(*lib, a);
 }
+
+bool command_needs_library(const std::string& command) { return command != "verify"; }

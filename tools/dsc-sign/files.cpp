@@ -1,67 +1,119 @@
 #include "files.h"
 
-#include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
 
-#include "base64.h"
+#include "console.h"
 
-bool file_length(const std::string& path, std::uint64_t& length, std::string& error)
+bool is_standard_stream(const std::string& path) { return path == "-"; }
+
+bool input_length(const std::string& path, std::uint64_t& length, bool& known, std::string& error)
 {
+    known = false;
+    length = 0;
+    if (is_standard_stream(path)) return true;
     std::error_code failure;
-    length = std::filesystem::file_size(std::filesystem::path(path), failure);
+    std::filesystem::path p(path);
+    auto status = std::filesystem::status(p, failure);
+    if (failure) {
+        error = "cannot open " + path + ": " + failure.message();
+        return false;
+    }
+    if (!std::filesystem::is_regular_file(status)) return true;
+    length = std::filesystem::file_size(p, failure);
     if (failure) error = "cannot open " + path + ": " + failure.message();
+    known = !failure;
     return !failure;
 }
 
-bool read_file(const std::string& path, std::vector<unsigned char>& bytes, std::string& error)
+bool read_input(const std::string& path, std::uint64_t limit, std::vector<unsigned char>& bytes, bool& tooLarge,
+                std::string& error)
 {
-    FILE* f = std::fopen(path.c_str(), "rb");
+    bytes.clear();
+    tooLarge = false;
+    std::uint64_t length = 0;
+    bool known = false;
+    if (!input_length(path, length, known, error)) return false;
+    bool standard = is_standard_stream(path);
+    std::FILE* f = standard ? stdin : std::fopen(path.c_str(), "rb");
     if (!f) {
         error = "cannot open " + path + ": " + std::strerror(errno);
         return false;
     }
-    bytes.clear();
-    // Sized once from the file's length, so a large file is held once.
-    long size = std::fseek(f, 0, SEEK_END) == 0 ? std::ftell(f) : -1;
-    bool ok = size >= 0 && std::fseek(f, 0, SEEK_SET) == 0;
-    if (ok) {
-        bytes.resize(static_cast<size_t>(size));
-        ok = std::fread(bytes.data(), 1, bytes.size(), f) == bytes.size();
-        // A file that grew meanwhile keeps its tail: read what is left.
-        unsigned char chunk[65536];
-        size_t n;
-        while (ok && (n = std::fread(chunk, 1, sizeof chunk, f)) > 0) bytes.insert(bytes.end(), chunk, chunk + n);
-        ok = ok && !std::ferror(f);
+    if (standard) console_binary(stdin);
+    // Sized once from a regular file's length, so a large file is held once;
+    // a pipe grows the buffer as it delivers.
+    if (known && length <= limit) bytes.reserve(static_cast<size_t>(length));
+    const size_t kChunk = 1 << 20;
+    bool ok = true;
+    for (;;) {
+        size_t had = bytes.size();
+        std::uint64_t room = limit + 1 - had;  // one byte past the limit tells that it was passed
+        size_t want = room < kChunk ? static_cast<size_t>(room) : kChunk;
+        bytes.resize(had + want);
+        size_t n = std::fread(bytes.data() + had, 1, want, f);
+        bytes.resize(had + n);
+        if (bytes.size() > limit) {
+            tooLarge = true;
+            break;
+        }
+        if (n < want) {
+            ok = !std::ferror(f);
+            break;
+        }
     }
-    std::fclose(f);
-    if (!ok) error = "cannot read " + path;
+    if (!standard) std::fclose(f);
+    if (!ok) error = "cannot read " + path + ": " + std::strerror(errno);
     return ok;
 }
 
-bool write_base64_as_binary(const std::string& path, const char* text, size_t len, size_t& written, std::string& error)
+bool read_input(const std::string& path, std::vector<unsigned char>& bytes, std::string& error)
 {
-    written = 0;
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) {
-        error = "cannot create " + path + ": " + std::strerror(errno);
-        return false;
+    bool tooLarge = false;
+    // Certificates and signatures: anything a 32-bit process can hold.
+    if (!read_input(path, static_cast<std::uint64_t>(SIZE_MAX / 2), bytes, tooLarge, error)) return false;
+    if (tooLarge) error = path + " is too large";
+    return !tooLarge;
+}
+
+Output::~Output()
+{
+    if (finished_ || !f_ || f_ == stdout) return;
+    std::fclose(f_);
+    discard();
+}
+
+void Output::discard()
+{
+    if (created_) std::remove(path_.c_str());
+}
+
+bool Output::open(std::string& error)
+{
+    if (is_standard_stream(path_)) {
+        f_ = stdout;
+        console_binary(stdout);
+        return true;
     }
-    constexpr size_t kBlock = 64 * 1024;  // a multiple of 4: blocks end on whole groups
-    std::vector<unsigned char> bytes;
-    bool decoded = true, ok = true;
-    for (size_t pos = 0; pos < len && decoded && ok; pos += kBlock) {
-        decoded = base64_decode(std::string(text + pos, std::min(kBlock, len - pos)), bytes);
-        ok = decoded && std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-        written += bytes.size();
-    }
-    ok = std::fclose(f) == 0 && ok;
-    if (!decoded)
-        error = "the library's signature is not base64";
-    else if (!ok)
-        error = "cannot write " + path;
+    // Only a file this run created is removed after a failure: a path such as
+    // /dev/stdout or a file the user already had is never deleted.
+    std::error_code ignored;
+    created_ = !std::filesystem::exists(std::filesystem::symlink_status(path_, ignored));
+    f_ = std::fopen(path_.c_str(), "wb");
+    created_ = created_ && f_ && std::filesystem::is_regular_file(std::filesystem::symlink_status(path_, ignored));
+    if (!f_) error = "cannot create " + path_ + ": " + std::strerror(errno);
+    return f_ != nullptr;
+}
+
+bool Output::finish(std::string& error)
+{
+    bool ok = std::fflush(f_) == 0 && !std::ferror(f_);
+    if (f_ != stdout) ok = std::fclose(f_) == 0 && ok;
+    if (!ok) discard();
+    finished_ = true;
+    f_ = nullptr;
+    if (!ok) error = "cannot write " + (is_standard_stream(path_) ? std::string("standard output") : path_);
     return ok;
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 struct DscLibrary {
     int (*Sgn_Dev_Enum)(const char* separator, char* out, int outLen);
@@ -28,3 +29,10 @@ bool dsc_library_load(DscLibrary& lib, std::string& error);
 void* dsc_platform_open(std::string& error);
 void* dsc_platform_symbol(void* module, const char* name);
 void dsc_platform_close(void* module);
+// The file the module was loaded from (UTF-8), or empty when unknown.
+std::string dsc_platform_module_path(void* module);
+
+// Settings of the platform that the library reads and that name files: the
+// warnings for those that name a file or directory that does not exist
+// (configuration_posix.cpp, configuration_win.cpp).
+std::vector<std::string> dsc_platform_configuration_warnings();

@@ -1,6 +1,8 @@
 // Linux: the module is libdsc_jna_v3.so; the copy beside this program wins
 // over whatever the dynamic loader's search path would find.
 #include <dlfcn.h>
+#include <link.h>
+#include <stdlib.h>
 #include <limits.h>
 #include <unistd.h>
 
@@ -39,3 +41,11 @@ void* dsc_platform_open(std::string& error)
 void* dsc_platform_symbol(void* module, const char* name) { return dlsym(module, name); }
 
 void dsc_platform_close(void* module) { dlclose(module); }
+
+std::string dsc_platform_module_path(void* module)
+{
+    link_map* map = nullptr;
+    if (dlinfo(module, RTLD_DI_LINKMAP, &map) != 0 || !map || !map->l_name) return {};
+    char resolved[PATH_MAX];
+    return realpath(map->l_name, resolved) ? resolved : map->l_name;
+}

@@ -51,3 +51,14 @@ void* dsc_platform_symbol(void* module, const char* name)
 }
 
 void dsc_platform_close(void* module) { FreeLibrary(static_cast<HMODULE>(module)); }
+
+std::string dsc_platform_module_path(void* module)
+{
+    wchar_t path[MAX_PATH + 1] = {};
+    DWORD n = GetModuleFileNameW(static_cast<HMODULE>(module), path, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH) return {};
+    int bytes = WideCharToMultiByte(CP_UTF8, 0, path, static_cast<int>(n), nullptr, 0, nullptr, nullptr);
+    std::string text(static_cast<size_t>(bytes > 0 ? bytes : 0), '\0');
+    if (bytes > 0) WideCharToMultiByte(CP_UTF8, 0, path, static_cast<int>(n), text.data(), bytes, nullptr, nullptr);
+    return text;
+}

@@ -14,6 +14,22 @@ namespace {
 
 bool is_help(const std::string& a) { return a == "--help" || a == "-h"; }
 
+// The library has no version export: what identifies it is the file that
+// was loaded, beside the version of the project this program was built from.
+int print_version()
+{
+    std::printf("dsc-sign %s\n", DSC_PROJECT_VERSION);
+    DscLibrary lib{};
+    std::string error;
+    if (!dsc_library_load(lib, error)) {
+        std::fprintf(stderr, "dsc-sign: %s\n", error.c_str());
+        return kExitFailed;
+    }
+    std::string path = dsc_platform_module_path(lib.module);
+    std::printf("library: %s (it exports no version of its own)\n", path.empty() ? "(path unknown)" : path.c_str());
+    return kExitOk;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -42,6 +58,8 @@ int main(int argc, char** argv)
             logPath = logValue.c_str();
         } else if (is_help(args[i])) {
             help = true;
+        } else if (args[i] == "--version" && rest.empty()) {
+            return print_version();
         } else {
             rest.push_back(args[i]);
         }
@@ -64,7 +82,11 @@ int main(int argc, char** argv)
         std::fputs(command_usage(command), stdout);
         return kExitOk;
     }
+    if (!command_needs_library(command))
+        return run_command(nullptr, command, std::vector<std::string>(rest.begin() + 1, rest.end()));
 
+    if (!command_needs_library(command))
+        return run_command(nullptr, command, std::vector<std::string>(rest.begin() + 1, rest.end()));
     DscLibrary lib{};
     std::string error;
     if (!dsc_library_load(lib, error)) {
@@ -79,7 +101,9 @@ int main(int argc, char** argv)
             return kExitFailed;
         }
     }
-    int status = run_command(lib, command, std::vector<std::string>(rest.begin() + 1, rest.end()));
+    for (const std::string& warning : dsc_platform_configuration_warnings())
+        std::fprintf(stderr, "dsc-sign: warning: %s\n", warning.c_str());
+    int status = run_command(&lib, command, std::vector<std::string>(rest.begin() + 1, rest.end()));
     if (logPath) lib.Sgn_CloseLog();
     return status;
 }
