@@ -36,11 +36,12 @@ mkdir -p "$work/stores"
 rm -rf "$classes"
 mkdir -p "$classes/main" "$classes/test" "$classes/gen/dscjna" "$work/jar"
 # ResultCode.java: the template filled with the library's one list of result
-# codes, read through the C preprocessor, so Java names what C returns.
-# Adjacent string literals of a long meaning are joined into one.
+# codes, read through the C preprocessor, so Java names what C returns. A
+# meaning too long for one line is written as adjacent C literals ("a " "b"),
+# which Java does not join: they are joined here.
 printf '#include "tcore_result_codes.h"\nDSC_RESULT_CODES(JAVA_ENTRY)\n' |
   cpp -P -I "$here/../tgsp/src/tcore" -D'JAVA_ENTRY(code,name,meaning)=name(code, meaning),' |
-  sed -e '/^[[:space:]]*$/d' -e 's/" "//g' -e 's/"), /"),\n/g' >"$work/result-codes"
+  sed -e '/^[[:space:]]*$/d' -e 's/\([^\\]\)" \{1,\}"/\1/g' -e 's/"), /"),\n/g' >"$work/result-codes"
 awk -v list="$work/result-codes" '/@RESULT_CODES@/ { while ((getline line < list) > 0) print "    " line; next } { print }' \
   "$here/src/dscjna/ResultCode.java.in" >"$classes/gen/dscjna/ResultCode.java"
 javac -Xlint:all -Werror -encoding UTF-8 -d "$classes/main" -cp "$jars/jna.jar" \

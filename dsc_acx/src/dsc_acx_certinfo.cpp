@@ -1,19 +1,16 @@
 #include "dsc_acx_certinfo.h"
 
-#include <windows.h>
-#include <wincrypt.h>
-
 #include <cstring>
 
 #include "dsc_acx_errors.h"
 #include "dsc_acx_gather.h"
 #include "dsc_acx_selected.h"
+#include "dsc_acx_source.h"
 #include "tcore_codepage.h"
 #include "tcore_errors.h"
 #include "tcore_mem.h"
 #include "tcore_sources.h"
 #include "tcore_trace.h"
-#include "tutil_skf_cus.h"
 #include "twcyt_cert.h"
 #include "twcyt_dn.h"
 
@@ -97,7 +94,7 @@ int dsc_acx_certinfo_release(dsc_acx_certinfo* info)
 {
     if (info == nullptr) return DSC_ACX_ERR_ARG;
     if (info->cert != nullptr) twcyt_cert_free(info->cert);
-    if (info->tokenObject != nullptr && info->releaseToken != nullptr) info->releaseToken(info->tokenObject);
+    if (info->tokenObject != nullptr) info->source->release(info->tokenObject);
     std::memset(info, 0, sizeof *info);
     return 0;
 }
@@ -106,23 +103,15 @@ int dsc_acx_certinfo_build(const dsc_acx_cert* cert, dsc_acx_certinfo* info)
 {
     if (cert == nullptr || info == nullptr) return DSC_ACX_ERR_ARG;
     dsc_acx_certinfo_release(info);
-    if (dsc_acx_isKind(cert->kind, DSC_ACX_KIND_CSP)) {
-        info->cert = CertDuplicateCertificateContext(static_cast<const twcyt_cert*>(cert->handle));
-    } else if (dsc_acx_isKind(cert->kind, DSC_ACX_KIND_SKF)) {
-        auto* token = static_cast<tutil_skf_cert*>(cert->handle);
-        // Gathering decoded the token's certificate once; bytes that made no
-        // certificate then make none now either.
-        const twcyt_cert* decoded = dsc_acx_cert_context(cert);
-        info->cert = decoded != nullptr ? CertDuplicateCertificateContext(decoded) : nullptr;
-        if (info->cert == nullptr) {
-            TCORE_TRACE(TSRC_DSC_ACX, "parse certdata from SKF failed");
-            return DSC_ACX_ERR_TOKEN_CERT;
-        }
-        ++token->refCount;
-        info->tokenObject = token;
-        info->releaseToken = tutil_skf_cert_release;
+    // Gathering decoded a token's certificate once; bytes that made no
+    // certificate then make none now either.
+    info->cert = twcyt_cert_dup(dsc_acx_cert_context(cert));
+    if (info->cert == nullptr) {
+        TCORE_TRACE(TSRC_DSC_ACX, "parse certdata from %s failed", cert->kind);
+        return DSC_ACX_ERR_TOKEN_CERT;
     }
-    if (info->cert == nullptr) return DSC_ACX_ERR_TOKEN_CERT;
+    info->source = cert->source;
+    info->tokenObject = cert->source->retain(cert->handle);
     const char* keyAlg = keyAlgOf(info->cert, cert->keyAlg);
     if (keyAlg == nullptr) {
         dsc_acx_certinfo_release(info);
@@ -131,8 +120,8 @@ int dsc_acx_certinfo_build(const dsc_acx_cert* cert, dsc_acx_certinfo* info)
     copyText(info->keyAlg, sizeof info->keyAlg, keyAlg);
     copyText(info->kind, sizeof info->kind, cert->kind);
     copyText(info->providerPath, sizeof info->providerPath, cert->providerPath);
-    twcyt_name_toStr(&info->cert->pCertInfo->Subject, X509_ASN_ENCODING, info->subjectDn, sizeof info->subjectDn);
-    twcyt_name_toStr(&info->cert->pCertInfo->Issuer, X509_ASN_ENCODING, info->issuerDn, sizeof info->issuerDn);
+    twcyt_cert_getDn(info->cert, info->subjectDn, sizeof info->subjectDn);
+    twcyt_cert_getIssuerDn(info->cert, info->issuerDn, sizeof info->issuerDn);
     dsc_acx_getCn(info->subjectDn, info->subjectCn);
     dsc_acx_getCn(info->issuerDn, info->issuerCn);
     twcyt_cert_getValidity(info->cert, info->notBefore, info->notAfter);
@@ -140,8 +129,10 @@ int dsc_acx_certinfo_build(const dsc_acx_cert* cert, dsc_acx_certinfo* info)
     // 4096 bytes: a certificate whose text does not fit is no candidate,
     // rather than a selection that hands back a cut or empty text.
     if (twcyt_cert_toBase64(info->cert, info->certBase64) < 0) {
+        int derLen = 0;
+        twcyt_cert_der(info->cert, &derLen);
         TCORE_TRACE(TSRC_DSC_ACX, "certificate of %u bytes too large for the %d-byte text, continue",
-                    static_cast<unsigned>(info->cert->cbCertEncoded), static_cast<int>(sizeof info->certBase64));
+                    static_cast<unsigned>(derLen), static_cast<int>(sizeof info->certBase64));
         dsc_acx_certinfo_release(info);
         return DSC_ACX_ERR_BASE64;
     }
@@ -222,9 +213,7 @@ int dsc_acx_certinfo_setPin(const char* pin)
         TCORE_TRACE(TSRC_DSC_ACX, "%s arg %s is NULL", "dsc_acx_certinfo_setPin", "certinfo");
         return TCORE_ERR_PARAM;
     }
-    if (!dsc_acx_isKind(selected->kind, DSC_ACX_KIND_SKF) || selected->tokenObject == nullptr) return 0;
-    auto* token = static_cast<tutil_skf_cert*>(selected->tokenObject);
-    std::memset(token->pin, 0, sizeof token->pin);
-    if (pin != nullptr && pin[0] != 0) std::strncpy(token->pin, pin, sizeof token->pin - 1);
+    // A slot whose record could not be built has no source and keeps no PIN.
+    if (selected->source != nullptr) selected->source->keepPin(selected, pin);
     return 0;
 }

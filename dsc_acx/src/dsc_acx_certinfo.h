@@ -5,12 +5,13 @@
 #pragma once
 
 #include "tcore_list.h"
+#include "twcyt_cert.h"
 
 #define DSC_ACX_CERT_ARRAY 24
 #define DSC_ACX_CN_AREA 128
 
 struct dsc_acx_cert;
-struct _CERT_CONTEXT;
+struct dsc_acx_source;
 
 struct dsc_acx_certinfo {
     char kind[16];
@@ -23,9 +24,9 @@ struct dsc_acx_certinfo {
     char notAfter[32];
     char keyAlg[16];
     char certBase64[4096];
-    const _CERT_CONTEXT* cert;  // owned
-    void* tokenObject;          // a tutil_skf_cert reference, null for "CSP"
-    void (*releaseToken)(void* tokenObject);
+    const dsc_acx_source* source;  // that of the gathered record
+    const twcyt_cert* cert;        // owned
+    void* tokenObject;             // what the source retained: a tutil_skf_cert reference, null for "CSP"
 };
 
 struct dsc_acx_certArray {

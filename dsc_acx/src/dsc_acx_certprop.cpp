@@ -71,8 +71,7 @@ int dsc_acx_cert_getSubjectDn(const char* cert, char* area)
 {
     LoadedCert loaded(cert);
     if (loaded.rc() != 0) return loaded.rc();
-    int rc = twcyt_name_toStr(&loaded.get()->pCertInfo->Subject, loaded.get()->dwCertEncodingType, area,
-                              DSC_ACX_FIELD_AREA);
+    int rc = twcyt_cert_getDn(loaded.get(), area, DSC_ACX_FIELD_AREA);
     if (rc < 0) {
         TCORE_TRACE(TSRC_DSC_ACX, "twcyt_cert_getDn fail %d", DSC_ACX_ERR_DN_TEXT);
         return DSC_ACX_ERR_DN_TEXT;

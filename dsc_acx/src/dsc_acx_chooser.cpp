@@ -1,7 +1,5 @@
 #include "dsc_acx_chooser.h"
 
-#include <windows.h>
-
 #include <cstdio>
 #include <cstring>
 

@@ -1,8 +1,5 @@
 #include "dsc_acx_gather.h"
 
-#include <windows.h>
-#include <wincrypt.h>
-
 #include <cstring>
 
 #include "dsc_acx_duplicates.h"
@@ -18,25 +15,20 @@
 
 namespace {
 
-const char* const kRsaEncryption = "1.2.840.113549.1.1.1";
-
 void freeCert(void* item)
 {
     auto* c = static_cast<dsc_acx_cert*>(item);
-    if (c->handle != nullptr) {
-        if (dsc_acx_isKind(c->kind, DSC_ACX_KIND_CSP))
-            twcyt_cert_free(static_cast<const twcyt_cert*>(c->handle));
-        else if (dsc_acx_isKind(c->kind, DSC_ACX_KIND_SKF))
-            tutil_skf_cert_release(c->handle);
-    }
+    if (c->handle != nullptr) c->source->release(c->handle);
     twcyt_cert_free(c->tokenCert);
     tcore_free(c);
 }
 
-dsc_acx_cert* append(tcore_list** list, const char* kind, const char* providerPath, const char* keyAlg, void* handle)
+dsc_acx_cert* append(tcore_list** list, const dsc_acx_source* source, const char* providerPath, const char* keyAlg,
+                     void* handle)
 {
     auto* c = static_cast<dsc_acx_cert*>(tcore_zalloc(sizeof(dsc_acx_cert)));
-    std::strncpy(c->kind, kind, sizeof c->kind - 1);
+    c->source = source;
+    std::strncpy(c->kind, source->kind, sizeof c->kind - 1);
     if (providerPath != nullptr) std::strncpy(c->providerPath, providerPath, sizeof c->providerPath - 1);
     std::strncpy(c->keyAlg, keyAlg, sizeof c->keyAlg - 1);
     c->handle = handle;
@@ -60,7 +52,7 @@ int appendTokenCerts(tcore_list* found, const char* providerPath, bool keepRsa, 
         auto* cert = static_cast<tutil_skf_cert*>(found->items[i]);
         if (!keepRsa && cert->containerType == TUTIL_SKF_CONTAINER_RSA) continue;
         ++cert->refCount;
-        dsc_acx_cert* record = append(list, DSC_ACX_KIND_SKF, providerPath, keyAlgOfContainer(cert->containerType),
+        dsc_acx_cert* record = append(list, &dsc_acx_sourceToken, providerPath, keyAlgOfContainer(cert->containerType),
                                       cert);
         record->tokenCert = twcyt_cert_load(cert->certificate, cert->certificateLen);
         ++appended;
@@ -73,8 +65,7 @@ bool sameCertificate(void* earlier, void* later)
 {
     const twcyt_cert* a = dsc_acx_cert_context(static_cast<const dsc_acx_cert*>(earlier));
     const twcyt_cert* b = dsc_acx_cert_context(static_cast<const dsc_acx_cert*>(later));
-    return a != nullptr && b != nullptr &&
-           CertCompareCertificate(X509_ASN_ENCODING | PKCS_7_ASN_ENCODING, a->pCertInfo, b->pCertInfo);
+    return twcyt_cert_isSame(a, b) == 1;
 }
 
 int finish(tcore_list** list)
@@ -88,8 +79,7 @@ int finish(tcore_list** list)
 const twcyt_cert* dsc_acx_cert_context(const dsc_acx_cert* c)
 {
     if (c == nullptr || c->handle == nullptr) return nullptr;
-    if (dsc_acx_isKind(c->kind, DSC_ACX_KIND_CSP)) return static_cast<const twcyt_cert*>(c->handle);
-    return c->tokenCert;
+    return c->source->context(c);
 }
 
 int dsc_acx_getSKFSignCert(const char* providerPath, tcore_list** list)
@@ -146,11 +136,10 @@ int dsc_acx_getCSPSignCert(tcore_list** list)
     for (int i = 0; found != nullptr && i < found->count; ++i) {
         auto* cert = static_cast<const twcyt_cert*>(found->items[i]);
         bool sm2 = twcyt_cert_isSm2(cert) == 1;
-        const char* oid = cert->pCertInfo->SubjectPublicKeyInfo.Algorithm.pszObjId;
-        bool rsa = oid != nullptr && std::strcmp(oid, kRsaEncryption) == 0;
+        bool rsa = twcyt_cert_isRsa(cert) == 1;
         if (!sm2 && rsa) continue;
-        append(list, DSC_ACX_KIND_CSP, nullptr, sm2 ? "SM2" : (rsa ? "RSA" : ""),
-               const_cast<twcyt_cert*>(CertDuplicateCertificateContext(cert)));
+        append(list, &dsc_acx_sourceStore, nullptr, sm2 ? "SM2" : (rsa ? "RSA" : ""),
+               const_cast<twcyt_cert*>(twcyt_cert_dup(cert)));
         ++appended;
     }
     tcore_list_free(found);

@@ -4,7 +4,7 @@
 // certificate seen twice is kept once, from the first source.
 #pragma once
 
-#include "dsc_acx_kind.h"
+#include "dsc_acx_source.h"
 #include "tcore_list.h"
 #include "twcyt_cert.h"
 
@@ -14,10 +14,11 @@
 #define DSC_ACX_ALG_PREFERENCE "SM2"
 
 struct dsc_acx_cert {
-    char kind[16];           // "SKF" or "CSP"
-    char providerPath[256];  // the SKF library; empty for "CSP"
-    char keyAlg[16];         // "RSA", "SM2" or empty
-    void* handle;            // "CSP": an owned certificate context; "SKF": a tutil_skf_cert reference
+    const dsc_acx_source* source;  // chosen when the record is created
+    char kind[16];                 // the source's kind text: "SKF" or "CSP"
+    char providerPath[256];        // the SKF library; empty for "CSP"
+    char keyAlg[16];               // "RSA", "SM2" or empty
+    void* handle;                  // "CSP": an owned certificate context; "SKF": a tutil_skf_cert reference
     // "SKF": the token's certificate decoded once when gathered, owned; null
     // when its bytes make no certificate. The duplicate check compares every
     // pair of records and the candidates are built from the same records, so

@@ -4,6 +4,3 @@
 
 #define DSC_ACX_KIND_SKF "SKF"
 #define DSC_ACX_KIND_CSP "CSP"
-
-// True when `kind` names the source kind, in any letter case.
-bool dsc_acx_isKind(const char* kind, const char* expected);

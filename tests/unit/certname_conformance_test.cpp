@@ -4,6 +4,8 @@
 // are shown side by side; they agree except for Wine's known departures from
 // Windows, each listed with the form Wine prints.
 #include <gtest/gtest.h>
+#include <windows.h>
+#include <wincrypt.h>
 
 #include <algorithm>
 #include <cstdio>

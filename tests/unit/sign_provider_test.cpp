@@ -16,6 +16,7 @@
 #include "token_vendor.h"
 #include "twcyt_cert.h"
 #include "twcyt_sign.h"
+#include "twcyt_signctx.h"
 
 namespace {
 

@@ -22,6 +22,7 @@
 #include "trace_capture.h"
 #include "twcyt_cert.h"
 #include "twcyt_sign.h"
+#include "twcyt_signctx.h"
 
 namespace {
 

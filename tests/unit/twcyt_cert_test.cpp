@@ -4,11 +4,13 @@
 #include <string>
 #include <vector>
 
+#include "cert_forge.h"
 #include "crypt_platform.h"
 #include "fixtures.h"
 #include "trace_capture.h"
 #include "twcyt_cert.h"
 #include "twcyt_errors.h"
+#include "twcyt_name.h"
 
 namespace {
 
@@ -223,6 +225,45 @@ TEST(CertDnTest, TextOfTheSubjectAndTheAreaRule)
     BYTE empty[] = {0x30, 0x00};
     CERT_NAME_BLOB blob{2, empty};
     EXPECT_EQ(twcyt_name_toStr(&blob, X509_ASN_ENCODING, room.data(), 10), TWCYT_ERR_EMPTY_NAME);
+}
+
+// The subject replaced, the issuer and serial number kept: the issuer's text
+// is not the subject's, and the certificate is the same one by the platform's
+// rule (issuer and serial number) although its bytes differ.
+TEST(CertIdentityTest, IssuerTextEncodingAndSameCertificate)
+{
+    const std::string der = fixture("certs/rsa_sign.der");
+    const std::string issuer = "C=CN, O=Test Org, OU=Unit, CN=rsa user";
+    Cert original(der), renamed(withSubject(der, x500Name({{{"CN", "renamed"}}}))), other("certs/sm2_sign.der");
+    ASSERT_NE(renamed.get(), nullptr);
+    char text[512];
+    EXPECT_EQ(twcyt_cert_getIssuerDn(renamed.get(), text, sizeof text), lengthOf(issuer) + 1);
+    EXPECT_EQ(std::string(text), issuer);
+    EXPECT_EQ(dnOf(renamed.get()), "CN=renamed");
+    EXPECT_EQ(twcyt_cert_getIssuerDn(renamed.get(), text, lengthOf(issuer)), TCORE_ERR_BUFSIZE);
+    EXPECT_EQ(twcyt_cert_getIssuerDn(nullptr, text, sizeof text), TCORE_ERR_PARAM);
+
+    int len = -1;
+    const unsigned char* bytes = twcyt_cert_der(original.get(), &len);
+    ASSERT_NE(bytes, nullptr);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(bytes), static_cast<size_t>(len)), der);
+    EXPECT_EQ(twcyt_cert_der(nullptr, &len), nullptr);
+    EXPECT_EQ(len, 0);
+
+    const twcyt_cert* again = twcyt_cert_dup(original.get());
+    ASSERT_NE(again, nullptr);
+    struct Pair {
+        const twcyt_cert* a;
+        const twcyt_cert* b;
+        int same;
+    };
+    const Pair pairs[] = {
+        {original.get(), again, 1},      {original.get(), renamed.get(), 1}, {original.get(), other.get(), 0},
+        {other.get(), renamed.get(), 0}, {original.get(), nullptr, 0},       {nullptr, original.get(), 0},
+    };
+    for (const Pair& p : pairs) EXPECT_EQ(twcyt_cert_isSame(p.a, p.b), p.same) << (&p - pairs);
+    twcyt_cert_free(again);
+    EXPECT_EQ(twcyt_cert_dup(nullptr), nullptr);
 }
 
 TEST(CertRdnTest, FieldValuesOfTheSubject)

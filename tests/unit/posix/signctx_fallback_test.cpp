@@ -12,6 +12,7 @@
 #include "twcyt_cert.h"
 #include "twcyt_errors.h"
 #include "twcyt_sign.h"
+#include "twcyt_signctx.h"
 
 namespace {
 

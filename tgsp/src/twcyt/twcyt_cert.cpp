@@ -1,5 +1,8 @@
 #include "twcyt_cert.h"
 
+#include <windows.h>
+#include <wincrypt.h>
+
 #include <cstdio>
 #include <cstring>
 #include <strings.h>
@@ -76,6 +79,23 @@ const twcyt_cert* twcyt_cert_load(const unsigned char* bytes, int len)
 void twcyt_cert_free(const twcyt_cert* cert)
 {
     if (cert != nullptr) CertFreeCertificateContext(cert);
+}
+
+const twcyt_cert* twcyt_cert_dup(const twcyt_cert* cert)
+{
+    return cert != nullptr ? CertDuplicateCertificateContext(cert) : nullptr;
+}
+
+const unsigned char* twcyt_cert_der(const twcyt_cert* cert, int* len)
+{
+    if (len != nullptr) *len = cert != nullptr ? static_cast<int>(cert->cbCertEncoded) : 0;
+    return cert != nullptr ? cert->pbCertEncoded : nullptr;
+}
+
+int twcyt_cert_isSame(const twcyt_cert* a, const twcyt_cert* b)
+{
+    if (a == nullptr || b == nullptr || a->pCertInfo == nullptr || b->pCertInfo == nullptr) return 0;
+    return CertCompareCertificate(X509_ASN_ENCODING | PKCS_7_ASN_ENCODING, a->pCertInfo, b->pCertInfo) ? 1 : 0;
 }
 
 int twcyt_cert_getSnData(const twcyt_cert* cert, unsigned char* out, int cap)

@@ -1,16 +1,17 @@
 // Certificates as platform certificate contexts: loading, names, serial
 // number, validity, key usage and algorithm, base64, and library-owned
-// context properties. The context is used directly; whoever gets one from
-// twcyt_cert_load owns one reference and releases it with twcyt_cert_free.
+// context properties. Whoever gets a context from twcyt_cert_load or
+// twcyt_cert_dup owns one reference and releases it with twcyt_cert_free.
 // Texts from certificates are UTF-8.
 #pragma once
 
-#include <windows.h>
-#include <wincrypt.h>
-
 #include "tcore_list.h"
 
-typedef CERT_CONTEXT twcyt_cert;
+// The platform's certificate context (CERT_CONTEXT), opaque here: callers
+// above this layer reach it only through these functions, so they build
+// without the platform headers.
+struct _CERT_CONTEXT;
+typedef struct _CERT_CONTEXT twcyt_cert;
 
 // Key algorithm codes, shared with the ASN.1 template ids.
 #define TWCYT_ALG_RSA 201
@@ -30,11 +31,21 @@ typedef CERT_CONTEXT twcyt_cert;
 // DER, bare base64 or PEM; null when the bytes are no certificate.
 const twcyt_cert* twcyt_cert_load(const unsigned char* bytes, int len);
 void twcyt_cert_free(const twcyt_cert* cert);
+// Another reference to the same context (null for null).
+const twcyt_cert* twcyt_cert_dup(const twcyt_cert* cert);
+// The DER encoding held by the context, and its length in *len; null (and
+// 0) for null.
+const unsigned char* twcyt_cert_der(const twcyt_cert* cert, int* len);
+// 1 when both are the same certificate (same issuer and serial number), 0
+// when not or when either is null.
+int twcyt_cert_isSame(const twcyt_cert* a, const twcyt_cert* b);
 
 // Serial number bytes as the platform holds them (least significant first).
 int twcyt_cert_getSnData(const twcyt_cert* cert, unsigned char* out, int cap);
 // Validity as 14 digits "YYYYMMDDhhmmss" (UTC) into 31-byte areas.
 int twcyt_cert_getValidity(const twcyt_cert* cert, char* notBefore, char* notAfter);
+// 0 within the validity period now, TWCYT_ERR_NOT_YET_VALID before it,
+// TWCYT_ERR_EXPIRED after it.
 int twcyt_cert_checkValidity(const twcyt_cert* cert);
 
 int twcyt_cert_isSignCert(const twcyt_cert* cert);
@@ -53,9 +64,10 @@ int twcyt_cert_countProps(const twcyt_cert* cert);
 int twcyt_cert_getProp(const twcyt_cert* cert, int index, char* out);
 int twcyt_cert_setProp(const twcyt_cert* cert, int index, const char* text);
 
-// Names. DN texts are the platform's X.500 form in UTF-8.
-int twcyt_name_toStr(const CERT_NAME_BLOB* name, DWORD encodingType, char* out, int cap);
+// Names. DN texts are the platform's X.500 form in UTF-8: the subject's and
+// the issuer's, into `cap` bytes; the length with its NUL.
 int twcyt_cert_getDn(const twcyt_cert* cert, char* out, int cap);
+int twcyt_cert_getIssuerDn(const twcyt_cert* cert, char* out, int cap);
 int twcyt_cert_getRdns(const twcyt_cert* cert, const char* field, tcore_list** values);
 int twcyt_cert_getRdn(const char* field, const twcyt_cert* cert, char* out);
 int twcyt_cert_hasRdnValue(const char* field, const twcyt_cert* cert, const char* text);

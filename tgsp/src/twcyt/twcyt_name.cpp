@@ -4,6 +4,7 @@
 #include "tcore_codepage.h"
 #include "tcore_mem.h"
 #include "twcyt_cert.h"
+#include "twcyt_name.h"
 #include "twcyt_dn.h"
 #include "twcyt_errors.h"
 
@@ -56,6 +57,13 @@ int twcyt_cert_getDn(const twcyt_cert* cert, char* out, int cap)
     if (cert == nullptr) return TCORE_ERR_PARAM;
     if (cert->pCertInfo == nullptr) return TWCYT_ERR_NO_INFO_NAME;
     return twcyt_name_toStr(&cert->pCertInfo->Subject, cert->dwCertEncodingType, out, cap);
+}
+
+int twcyt_cert_getIssuerDn(const twcyt_cert* cert, char* out, int cap)
+{
+    if (cert == nullptr) return TCORE_ERR_PARAM;
+    if (cert->pCertInfo == nullptr) return TWCYT_ERR_NO_INFO_NAME;
+    return twcyt_name_toStr(&cert->pCertInfo->Issuer, cert->dwCertEncodingType, out, cap);
 }
 
 int twcyt_cert_getRdns(const twcyt_cert* cert, const char* field, tcore_list** values)

@@ -1,6 +1,9 @@
 // Library-owned properties on certificate contexts: the provider and key
 // container a certificate came from, kept as NUL-terminated texts under the
 // dense ids TWCYT_PROP_BASE + n.
+#include <windows.h>
+#include <wincrypt.h>
+
 #include <cstring>
 
 #include "tcore_sources.h"

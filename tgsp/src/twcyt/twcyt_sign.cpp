@@ -1,5 +1,7 @@
 #include "twcyt_sign.h"
 
+#include "twcyt_signctx.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -79,7 +81,7 @@ ALG_ID twcyt_calgOf(int digestKid)
 
 twcyt_signctx* twcyt_signctx_new() { return static_cast<twcyt_signctx*>(tcore_zalloc(sizeof(twcyt_signctx))); }
 
-int twcyt_signctx_setCert(twcyt_signctx* ctx, PCCERT_CONTEXT cert)
+int twcyt_signctx_setCert(twcyt_signctx* ctx, const twcyt_cert* cert)
 {
     if (ctx == nullptr || cert == nullptr) return TCORE_ERR_PARAM;
     ctx->keySpec = 0;
@@ -101,6 +103,11 @@ int twcyt_signctx_setCert(twcyt_signctx* ctx, PCCERT_CONTEXT cert)
     ctx->cert = nullptr;
     ctx->keySpec = 0;
     return rc;
+}
+
+void twcyt_signctx_setDigest(twcyt_signctx* ctx, int digestKid)
+{
+    if (ctx != nullptr) ctx->digestKid = digestKid;
 }
 
 void twcyt_signctx_free(twcyt_signctx* ctx)
