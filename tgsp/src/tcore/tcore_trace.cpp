@@ -21,6 +21,11 @@ void tcore_trace(const char* file, int line, const char* format, ...)
 {
     if (traceSink == nullptr) return;
     auto* text = static_cast<char*>(tcore_zalloc(kTraceBuffer));
+    // Freed on every way out, an exception from the sink included.
+    struct Owned {
+        char* text;
+        ~Owned() { tcore_free(text); }
+    } owned{text};
     // One byte of the buffer always stays NUL, so at most 8190 characters.
     const int limit = kTraceBuffer - 1;
     int prefix = std::snprintf(text, limit, "(%s %d)", file != nullptr ? file : "", line);
@@ -33,5 +38,4 @@ void tcore_trace(const char* file, int line, const char* format, ...)
         va_end(args);
     }
     traceSink(text);
-    tcore_free(text);
 }
