@@ -113,25 +113,25 @@ int writeLine(tcore_log* log, int level, const char* format, va_list args)
     log->file = std::fopen(log->path, "ab");
     if (log->file != nullptr) {
         std::FILE* f = log->file;
+        // Unbuffered for a short line: it is one write, which appending
+        // processes cannot interleave. (Set before any other use of the file.)
+        if (fits) std::setvbuf(f, nullptr, _IONBF, 0);
+        std::fseek(f, 0, SEEK_END);
+        const long start = std::ftell(f);
+        bool whole;
         if (fits) {
             size_t len = headLen + static_cast<size_t>(bodyLen);
             line[len++] = '\n';
-            // Unbuffered: the line is one write, which appending processes
-            // cannot interleave.
-            std::setvbuf(f, nullptr, _IONBF, 0);
-            size_t written = std::fwrite(line, 1, len, f);
-            finishLine(f, written == len ? 0 : std::ftell(f) - static_cast<long>(written), written == len);
+            whole = std::fwrite(line, 1, len, f) == len;
         } else {
-            std::fseek(f, 0, SEEK_END);
-            long start = std::ftell(f);
             std::fwrite(line, 1, headLen, f);
             va_copy(copy, args);
             std::vfprintf(f, format, copy);
             va_end(copy);
             std::fputc('\n', f);
-            bool whole = std::fflush(f) == 0 && std::ferror(f) == 0;
-            finishLine(f, start, whole);
+            whole = std::fflush(f) == 0 && std::ferror(f) == 0;
         }
+        finishLine(f, start, whole);
         log->file = nullptr;
     }
     tcore_free(line);
