@@ -8,7 +8,7 @@
 
 #include "dsc_acx_certprop.h"
 #include "dsc_acx_device.h"
-#include "dsc_acx_errors.h"
+#include "tcore_errors.h"
 #include "dsc_acx_log.h"
 #include "dsc_acx_select.h"
 #include "dsc_acx_sign.h"

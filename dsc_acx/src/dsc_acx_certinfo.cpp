@@ -2,7 +2,6 @@
 
 #include <cstring>
 
-#include "dsc_acx_errors.h"
 #include "dsc_acx_gather.h"
 #include "dsc_acx_selected.h"
 #include "dsc_acx_source.h"

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <strings.h>
 
-#include "dsc_acx_errors.h"
+#include "tcore_errors.h"
 #include "dsc_acx_log.h"
 #include "tcore_codec.h"
 #include "tcore_codepage.h"

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "dsc_acx_certinfo.h"
-#include "dsc_acx_errors.h"
+#include "tcore_errors.h"
 #include "dsc_acx_selected.h"
 #include "dsc_chooser.h"
 #include "tcore_codepage.h"

@@ -5,7 +5,7 @@
 
 #include "tcore_list.h"
 
-#include "dsc_acx_errors.h"
+#include "tcore_errors.h"
 #include "dsc_acx_kind.h"
 
 #define DSC_ACX_DEV_SEPARATOR_MAX 15

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "dsc_acx_duplicates.h"
-#include "dsc_acx_errors.h"
+#include "tcore_errors.h"
 #include "dsc_acx_provider.h"
 #include "tcore_mem.h"
 #include "tcore_sources.h"

@@ -3,7 +3,7 @@
 #include <cstdarg>
 #include <cstring>
 
-#include "dsc_acx_errors.h"
+#include "tcore_errors.h"
 #include "dsc_acx_provider.h"
 #include "tcore_log.h"
 #include "tcore_trace.h"

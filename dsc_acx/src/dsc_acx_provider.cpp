@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "dsc_acx_errors.h"
+#include "tcore_errors.h"
 #include "tcore_list.h"
 #include "tcore_sources.h"
 #include "tcore_trace.h"

@@ -4,7 +4,7 @@
 
 #include "dsc_acx_certinfo.h"
 #include "dsc_acx_chooser.h"
-#include "dsc_acx_errors.h"
+#include "tcore_errors.h"
 #include "dsc_acx_gather.h"
 #include "dsc_acx_log.h"
 #include "dsc_acx_selected.h"

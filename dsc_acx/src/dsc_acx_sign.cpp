@@ -5,7 +5,6 @@
 #include <cstring>
 
 #include "dsc_acx_certinfo.h"
-#include "dsc_acx_errors.h"
 #include "dsc_acx_log.h"
 #include "dsc_acx_selected.h"
 #include "dsc_acx_source.h"
@@ -16,7 +15,6 @@
 #include "tcore_sources.h"
 #include "tcore_trace.h"
 #include "twcyt_cert.h"
-#include "twcyt_errors.h"
 #include "twcyt_sign.h"
 
 namespace {

@@ -5,7 +5,6 @@
 #include <cstring>
 
 #include "dsc_acx_certinfo.h"
-#include "dsc_acx_errors.h"
 #include "dsc_acx_gather.h"
 #include "dsc_acx_kind.h"
 #include "dsc_acx_log.h"
@@ -15,7 +14,6 @@
 #include "tcore_errors.h"
 #include "tcore_sources.h"
 #include "tcore_trace.h"
-#include "twcyt_errors.h"
 #include "twcyt_sign.h"
 
 namespace {

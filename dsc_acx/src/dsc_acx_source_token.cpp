@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "dsc_acx_certinfo.h"
-#include "dsc_acx_errors.h"
+#include "tcore_errors.h"
 #include "dsc_acx_gather.h"
 #include "dsc_acx_kind.h"
 #include "dsc_acx_log.h"

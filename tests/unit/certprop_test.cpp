@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "dsc_acx_errors.h"
+#include "tcore_errors.h"
 #include "dsc_jna.h"
 #include "cert_forge.h"
 #include "fixtures.h"

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "dsc_acx_device.h"
-#include "dsc_acx_errors.h"
+#include "tcore_errors.h"
 #include "dsc_acx_selected.h"
 #include "dsc_jna.h"
 #include "temp_dir.h"

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "dsc_acx_errors.h"
+#include "tcore_errors.h"
 #include "dsc_acx_provider.h"
 #include "test_registry.h"
 #include "trace_capture.h"

@@ -8,7 +8,6 @@
 #include "cert_forge.h"
 #include "chooser_answer.h"
 #include "dsc_acx_certinfo.h"
-#include "dsc_acx_errors.h"
 #include "dsc_acx_gather.h"
 #include "dsc_acx_selected.h"
 #include "dsc_jna.h"

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "dsc_acx_certinfo.h"
-#include "dsc_acx_errors.h"
+#include "tcore_errors.h"
 #include "dsc_acx_selected.h"
 #include "dsc_acx_sign.h"
 #include "dsc_jna.h"

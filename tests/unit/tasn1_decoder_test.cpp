@@ -6,7 +6,7 @@
 
 #include "fixtures.h"
 #include "tasn1_cert.h"
-#include "tasn1_errors.h"
+#include "tcore_errors.h"
 #include "tasn1_walk.h"
 #include "tcore_mem.h"
 #include "trace_capture.h"

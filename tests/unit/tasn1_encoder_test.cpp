@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "fixtures.h"
-#include "tasn1_errors.h"
+#include "tcore_errors.h"
 #include "tasn1_item.h"
 #include "tcore_mem.h"
 

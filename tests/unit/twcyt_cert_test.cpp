@@ -9,7 +9,7 @@
 #include "fixtures.h"
 #include "trace_capture.h"
 #include "twcyt_cert.h"
-#include "twcyt_errors.h"
+#include "tcore_errors.h"
 #include "twcyt_name.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include "token_vendor.h"
 #include "trace_capture.h"
 #include "twcyt_cert.h"
-#include "twcyt_errors.h"
+#include "tcore_errors.h"
 #include "twcyt_sign.h"
 #include "twcyt_signctx.h"
 

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "tasn1_errors.h"
+#include "tcore_errors.h"
 #include "tasn1_item.h"
 #include "tasn1_walk.h"
 #include "tcore_codec.h"

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "tasn1_errors.h"
+#include "tcore_errors.h"
 #include "tcore_mem.h"
 
 namespace {

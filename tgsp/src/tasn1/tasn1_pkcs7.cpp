@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "tasn1_cert.h"
-#include "tasn1_errors.h"
+#include "tcore_errors.h"
 #include "tasn1_walk.h"
 #include "tcore_mem.h"
 #include "tcore_sources.h"

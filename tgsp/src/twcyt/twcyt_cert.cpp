@@ -12,7 +12,7 @@
 #include "tcore_mem.h"
 #include "tcore_sources.h"
 #include "tcore_trace.h"
-#include "twcyt_errors.h"
+#include "tcore_errors.h"
 
 namespace {
 

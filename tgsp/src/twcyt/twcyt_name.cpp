@@ -6,7 +6,7 @@
 #include "twcyt_cert.h"
 #include "twcyt_name.h"
 #include "twcyt_dn.h"
-#include "twcyt_errors.h"
+#include "tcore_errors.h"
 
 namespace {
 

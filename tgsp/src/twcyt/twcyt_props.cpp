@@ -9,7 +9,7 @@
 #include "tcore_sources.h"
 #include "tcore_trace.h"
 #include "twcyt_cert.h"
-#include "twcyt_errors.h"
+#include "tcore_errors.h"
 
 namespace {
 
