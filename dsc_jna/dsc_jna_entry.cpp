@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <cstdio>
 #include <exception>
 
@@ -16,14 +17,36 @@ namespace {
 // needs no clean-up, however often the library is loaded and unloaded.
 SRWLOCK exportLock = SRWLOCK_INIT;
 
-// "-10001" and its NUL, with room to spare.
+// The thread holding the lock, 0 when none does (no thread has id 0). Only
+// the holder writes it; another thread may read a stale value, but never
+// its own id.
+std::atomic<DWORD> holder{0};
+
+// A code in decimal and its NUL, with room to spare.
 constexpr int kCodeText = 16;
 
 }  // namespace
 
-void dsc_jna_lockExports() { AcquireSRWLockExclusive(&exportLock); }
+void dsc_jna_lockExports()
+{
+    AcquireSRWLockExclusive(&exportLock);
+    holder.store(GetCurrentThreadId());
+}
 
-void dsc_jna_unlockExports() { ReleaseSRWLockExclusive(&exportLock); }
+void dsc_jna_unlockExports()
+{
+    holder.store(0);
+    ReleaseSRWLockExclusive(&exportLock);
+}
+
+bool dsc_jna_heldByThisThread() { return holder.load() == GetCurrentThreadId(); }
+
+void dsc_jna_traceReentry()
+{
+    // The outer call is paused on this very thread, so the trace sink is
+    // not in use.
+    TCORE_TRACE(TSRC_DSC_JNA, "called from inside a token library call, refused %d", DSC_JNA_ERR_REENTERED);
+}
 
 void dsc_jna_traceEscapedException()
 {
@@ -42,11 +65,11 @@ void dsc_jna_traceEscapedException()
     }
 }
 
-int dsc_jna_internalError(int*) { return DSC_JNA_ERR_INTERNAL; }
+int dsc_jna_failure(int code, int*) { return code; }
 
-char* dsc_jna_internalError(char**)
+char* dsc_jna_failure(int code, char**)
 {
     auto* text = static_cast<char*>(tcore_zalloc(kCodeText));
-    std::snprintf(text, kCodeText, "%d", DSC_JNA_ERR_INTERNAL);
+    std::snprintf(text, kCodeText, "%d", code);
     return text;
 }

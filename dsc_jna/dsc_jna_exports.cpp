@@ -93,6 +93,12 @@ char* Sgn_Sign(const unsigned char* data, int dataLen, int mode, const char* pin
 
 void Sgn_Free(void* p)
 {
+    // Giving a text back touches nothing the lock guards, so it is done even
+    // from inside a token library call, where other exports are refused.
+    if (dsc_jna_heldByThisThread()) {
+        tcore_free(p);
+        return;
+    }
     dsc_jna_export([&] { tcore_free(p); });
 }
 

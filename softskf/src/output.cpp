@@ -11,6 +11,7 @@ SKF_ULONG put_bytes(Bytes data, SKF_BYTE* out, SKF_ULONG* size, const Fault* hos
     if (hostile && hostile->kind == FaultKind::length) data.resize(hostile->length, 0);
     const SKF_ULONG needed = static_cast<SKF_ULONG>(data.size());
     if (out == nullptr) {
+        if (hostile && hostile->kind == FaultKind::size_only_in_error) return hostile->code;
         *size = needed;
         return SAR_OK;
     }

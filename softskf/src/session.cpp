@@ -3,6 +3,7 @@
 #include <set>
 #include <utility>
 
+#include "host_hooks.h"
 #include "platform.h"
 
 namespace softskf {
@@ -76,6 +77,15 @@ SKF_ULONG Call::check_faults(const Scope& scope)
             !matches(f.container, scope.container))
             continue;
         if (f.kind == FaultKind::fail) return f.code;
+        // These act before the call does its work, which then goes on.
+        if (f.kind == FaultKind::call_host) {
+            call_host(function_);
+            continue;
+        }
+        if (f.kind == FaultKind::block) {
+            block_until_released();
+            continue;
+        }
         if (!hostile_) hostile_ = f;
     }
     return SAR_OK;

@@ -17,6 +17,9 @@ const struct {
     {FaultKind::size_over_buffer, "size_over_buffer"},
     {FaultKind::length, "length"},
     {FaultKind::unterminated_text, "unterminated_text"},
+    {FaultKind::size_only_in_error, "size_only_in_error"},
+    {FaultKind::call_host, "call_host"},
+    {FaultKind::block, "block"},
 };
 
 // Throws (caught in parse_state) on anything that is not what we wrote.
@@ -177,7 +180,7 @@ Device device_from_json(const json& j)
 json fault_to_json(const Fault& f)
 {
     json j = {{"call", f.call}, {"kind", fault_kind_name(f.kind)}};
-    if (f.kind == FaultKind::fail) j["code"] = f.code;
+    if (f.kind == FaultKind::fail || f.kind == FaultKind::size_only_in_error) j["code"] = f.code;
     if (f.kind == FaultKind::length) j["length"] = f.length;
     if (f.kind == FaultKind::size_over_buffer) j["extra"] = f.extra;
     if (!f.device.empty()) j["device"] = f.device;

@@ -71,6 +71,9 @@ enum class FaultKind {
     size_over_buffer,        // output fills the caller's buffer, reported size is larger
     length,                  // output claims `length` bytes (padded with zeros)
     unterminated_text,       // DEVINFO texts fill their fields without a NUL
+    size_only_in_error,      // a size query without a buffer fails; a too-small buffer gets the size
+    call_host,               // the call first calls back into its host (softskf_setHostCallback)
+    block,                   // the call first waits until softskf_releaseBlocked
 };
 
 struct Fault {

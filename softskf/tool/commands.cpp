@@ -317,7 +317,7 @@ int fault_add(Options& o)
     bool known = false;
     for (auto k :
          {softskf::FaultKind::fail, softskf::FaultKind::list_without_final_nul, softskf::FaultKind::size_over_buffer,
-          softskf::FaultKind::length, softskf::FaultKind::unterminated_text}) {
+          softskf::FaultKind::length, softskf::FaultKind::unterminated_text, softskf::FaultKind::size_only_in_error}) {
         if (kind == softskf::fault_kind_name(k)) {
             fault.kind = k;
             known = true;

@@ -98,7 +98,9 @@ const Command commands_table[] = {
      "    list_without_final_nul   name lists lack their last NUL (Enum* calls)\n"
      "    size_over_buffer         fill the caller's buffer, report --extra bytes more (default 16)\n"
      "    length                   claim --length bytes, padded with zeros (certificates, signatures)\n"
-     "    unterminated_text        DEVINFO texts without their NULs (SKF_GetDevInfo)\n"},
+     "    unterminated_text        DEVINFO texts without their NULs (SKF_GetDevInfo)\n"
+     "    size_only_in_error       refuse a size query without a buffer with --code; a too-small\n"
+     "                             buffer still gets the size needed\n"},
     {"fault-clear", commands::fault_clear, {}, {"module"}, "fault-clear\n  Removes every injected fault.\n"},
 };
 

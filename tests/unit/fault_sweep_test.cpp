@@ -33,6 +33,7 @@ const Kind kKinds[] = {
     {"size_over_buffer", "\"extra\": 300"},
     {"length", "\"length\": 5000"},
     {"unterminated_text", ""},
+    {"size_only_in_error", ""},
 };
 
 std::string state(const std::string& fault)

@@ -38,4 +38,10 @@ bool moduleIsLoaded(const std::string& path)
     return true;
 }
 
+void* tokenModuleFunction(const std::string& path, const char* name)
+{
+    void* handle = dlopen(path.c_str(), RTLD_NOW);
+    return handle != nullptr ? dlsym(handle, name) : nullptr;
+}
+
 std::string libraryFileName(const std::string& stem) { return stem + ".so"; }

@@ -80,4 +80,10 @@ const char* const kSystemLibrarySymbol = "GetCurrentProcessId";
 
 bool moduleIsLoaded(const std::string& path) { return GetModuleHandleA(path.c_str()) != nullptr; }
 
+void* tokenModuleFunction(const std::string& path, const char* name)
+{
+    HMODULE module = LoadLibraryA(path.c_str());
+    return module != nullptr ? reinterpret_cast<void*>(GetProcAddress(module, name)) : nullptr;
+}
+
 std::string libraryFileName(const std::string& stem) { return stem + ".dll"; }

@@ -55,5 +55,8 @@ std::string providerRegistration(const std::vector<std::pair<std::string, std::s
 
 // True while the module at `path` is mapped into the process.
 bool moduleIsLoaded(const std::string& path);
+// The address of `name` in the module at `path`, loading the module (it then
+// stays loaded for the run, as every token copy does); null when absent.
+void* tokenModuleFunction(const std::string& path, const char* name);
 // The file name a shared library has on this platform ("x" -> "x.so"/"x.dll").
 std::string libraryFileName(const std::string& stem);

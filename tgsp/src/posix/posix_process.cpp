@@ -1,6 +1,7 @@
-// Last-error slot, process id and wide-string length, as Windows gives them.
+// Last-error slot, process and thread ids and wide-string length, as Windows gives them.
 #include <windows.h>
 
+#include <sys/syscall.h>
 #include <unistd.h>
 
 namespace {
@@ -12,6 +13,10 @@ DWORD GetLastError(void) { return lastError; }
 void SetLastError(DWORD code) { lastError = code; }
 
 DWORD GetCurrentProcessId(void) { return static_cast<DWORD>(getpid()); }
+
+// The kernel's id of the thread: unique among the live threads of the
+// process, as Windows' thread ids are.
+DWORD GetCurrentThreadId(void) { return static_cast<DWORD>(syscall(SYS_gettid)); }
 
 int lstrlenW(LPCWSTR text)
 {

@@ -21,6 +21,7 @@
     X(-3009, DSC_ACX_ERR_LOG_CREATE, "the log file cannot be created")                                                 \
     X(-3011, DSC_ACX_ERR_NO_CERT, "no certificate found (none matched, or nothing is selected for signing)")           \
     X(-10001, DSC_JNA_ERR_INTERNAL, "an internal error stopped the call (an unexpected exception; the log names it)")  \
+    X(-10005, DSC_JNA_ERR_REENTERED, "called from inside a token library call")                                        \
     /* Finding certificates and providers */                                                                           \
     X(-1004, DSC_ACX_ERR_SOURCE, "a certificate source could not list its certificates")                               \
     X(-1016, DSC_ACX_ERR_CERT_LOAD, "the text is not a certificate that can be loaded")                                \

@@ -100,6 +100,7 @@ typedef struct _SYSTEMTIME {
 DWORD GetLastError(void);
 void SetLastError(DWORD code);
 DWORD GetCurrentProcessId(void);
+DWORD GetCurrentThreadId(void);
 int lstrlenW(LPCWSTR text);
 
 // Time (UTC; FILETIME counts 100 ns since 1601-01-01)
