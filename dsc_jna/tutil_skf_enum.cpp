@@ -13,10 +13,11 @@ namespace {
 
 // The first attempt at a name list uses a fixed area, as it always has, so
 // a token that answers it sees the same calls. A list that does not fit is
-// measured (a null buffer asks for the size) and fetched again in an area
-// of that size, up to a limit no real token comes near.
+// fetched again in an area of the size the token needs, up to a limit no
+// real token comes near (thousands of GUID-named containers take a few
+// hundred KiB).
 constexpr SKF_ULONG kListCapacity = 256;
-constexpr SKF_ULONG kListLimit = 64 * 1024;
+constexpr SKF_ULONG kListLimit = 1024 * 1024;
 
 // What SKF_EnumDev, SKF_EnumApplication and SKF_EnumContainer fill: names,
 // each followed by a NUL, ended by an empty name. One guard byte behind the
@@ -33,16 +34,26 @@ struct NameList {
 
 // Fills `list` through `call(buffer, size)`: the fixed first attempt, then,
 // when the token says the area is too small, once more at the size it
-// reports.
+// needs. That size is the one its BUFFER_TOO_SMALL reply gives; a token
+// whose reply gives none is asked with a null buffer. A list over the limit
+// is traced with its size, named by `what`, and refused.
 template <typename Call>
-SKF_ULONG fetchNames(NameList& list, Call call)
+SKF_ULONG fetchNames(const char* what, NameList& list, Call call)
 {
     SKF_ULONG code = call(list.names, &list.size);
     if (code != SAR_BUFFER_TOO_SMALL) return code;
-    SKF_ULONG needed = 0;
-    code = call(nullptr, &needed);
-    if (code != SAR_OK) return code;
-    if (needed <= list.capacity || needed > kListLimit) return SAR_BUFFER_TOO_SMALL;
+    SKF_ULONG needed = list.size;
+    if (needed <= list.capacity) {
+        needed = 0;
+        code = call(nullptr, &needed);
+        if (code != SAR_OK) return code;
+        if (needed <= list.capacity) return SAR_BUFFER_TOO_SMALL;
+    }
+    if (needed > kListLimit) {
+        TCORE_TRACE(TSRC_SKF, "%s name list of %u bytes is over the limit of %u bytes", what, needed, kListLimit);
+        list.size = 0;
+        return SAR_BUFFER_TOO_SMALL;
+    }
     tcore_free(list.names);
     list.capacity = needed;
     list.names = static_cast<char*>(tcore_zalloc(static_cast<size_t>(needed) + 1));
@@ -119,12 +130,13 @@ void disconnect(tutil_skf_provider* p, DEVHANDLE hDev, const char* deviceName)
 
 SKF_ULONG enumApplications(tutil_skf_provider* p, DEVHANDLE hDev, NameList& apps)
 {
-    return fetchNames(apps, [&](char* names, SKF_ULONG* size) { return p->skf_enumApplication(hDev, names, size); });
+    return fetchNames("skf_enumApplication", apps,
+                      [&](char* names, SKF_ULONG* size) { return p->skf_enumApplication(hDev, names, size); });
 }
 
 bool enumDevices(tutil_skf_provider* p, NameList& devices)
 {
-    SKF_ULONG code = fetchNames(devices,
+    SKF_ULONG code = fetchNames("skf_enumDev", devices,
                                 [&](char* names, SKF_ULONG* size) { return p->skf_enumDev(TRUE, names, size); });
     if (code != SAR_OK) {
         TCORE_TRACE(TSRC_SKF, "skf_enumDev failed %8x", code);
@@ -234,7 +246,7 @@ int tutil_skf_findAppCerts(tutil_skf_provider* p, HAPPLICATION hApp, const char*
                            const char* applicationName, tcore_list** list)
 {
     NameList containers;
-    SKF_ULONG code = fetchNames(containers,
+    SKF_ULONG code = fetchNames("skf_enumContainer", containers,
                                 [&](char* names, SKF_ULONG* size) { return p->skf_enumContainer(hApp, names, size); });
     if (code != SAR_OK) {
         TCORE_TRACE(TSRC_SKF, "skf_enumContainer failed %8x", code);

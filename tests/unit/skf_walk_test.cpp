@@ -246,15 +246,23 @@ TEST(SkfWalkTest, NameListsLongerThanTheFirstAttemptAreFetchedWhole)
     }
 }
 
-// A list that grows without end is refused past a sane size, traced like
-// any failing list.
+// A list that grows without end is refused past a size no real token
+// reaches (1 MiB), traced with its size and the limit; a list of exactly
+// the limit is read.
 TEST(SkfWalkTest, ListBeyondTheLimitIsRefused)
 {
-    std::vector<std::string> containers;
-    for (int i = 0; i < 1200; ++i)
-        containers.push_back(tokenContainer("container-name-" + std::to_string(100000 + i) + std::string(40, 'x'), ""));
-    TraceCapture trace;
-    Walk w = findAll(tokenState({tokenDevice("d", "D", "SN", {tokenApplication("app", "1", containers)})}));
-    EXPECT_EQ(w.result, 0);
-    EXPECT_TRUE(trace.contains("skf_enumContainer failed  a000020")) << "traced as a failing list";
+    struct Case {
+        unsigned length;
+        int found;
+    };
+    for (const Case& c : {Case{1048576, 5}, Case{1048577, 2}}) {
+        TraceCapture trace;
+        Walk w = findAll(twoDevices({tokenFault("SKF_EnumContainer", "length", "\"application\": \"app1\"",
+                                                "\"length\": " + std::to_string(c.length))}));
+        EXPECT_EQ(w.result, c.found) << c.length;
+        EXPECT_EQ(trace.contains("skf_enumContainer name list of " + std::to_string(c.length) +
+                                 " bytes is over the limit of 1048576 bytes"),
+                  c.found == 2)
+            << c.length;
+    }
 }
