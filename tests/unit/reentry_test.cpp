@@ -65,6 +65,25 @@ void DEVAPI callEveryExport(const char* function)
     Sgn_Free(text);
 }
 
+// Starts a call of another thread from inside the token call and gives it
+// time to finish, which it may not before the outer call ends.
+std::thread other;
+std::atomic<bool> otherDone;
+std::atomic<bool> doneWhileInside;
+int otherAnswer;
+
+void DEVAPI startAnotherCaller(const char*)
+{
+    other = std::thread([] {
+        const std::string cert = base64Of(fixture("certs/rsa_sign.der"));
+        char out[256] = {0};
+        otherAnswer = Sgn_GetCertProperty(cert.c_str(), "CN", out, sizeof out);
+        otherDone = true;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    doneWhileInside = otherDone.load();
+}
+
 class ReentryTest : public CleanSelection<::testing::Test> {};
 
 }  // namespace
@@ -111,23 +130,10 @@ TEST_F(ReentryTest, AnotherThreadWaitsForTheOuterCallAndIsServed)
     auto setCallback = reinterpret_cast<softskf_setHostCallback_fn>(
         tokenModuleFunction(tokens.vendor(0).path(), "softskf_setHostCallback"));
     ASSERT_NE(setCallback, nullptr);
-    static std::thread other;
-    static std::atomic<bool> otherDone;
-    static std::atomic<bool> doneWhileInside;
-    static int otherAnswer;
     otherDone = false;
     doneWhileInside = false;
     otherAnswer = 1;
-    setCallback([](const char*) {
-        other = std::thread([] {
-            const std::string cert = base64Of(fixture("certs/rsa_sign.der"));
-            char out[256] = {0};
-            otherAnswer = Sgn_GetCertProperty(cert.c_str(), "CN", out, sizeof out);
-            otherDone = true;
-        });
-        std::this_thread::sleep_for(std::chrono::milliseconds(200));
-        doneWhileInside = otherDone.load();
-    });
+    setCallback(startAnotherCaller);
     char out[256] = {0};
     EXPECT_EQ(Sgn_Dev_Enum("|", out, sizeof out), 0);
     setCallback(nullptr);
