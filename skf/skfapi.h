@@ -303,7 +303,7 @@ SKF_ULONG DEVAPI SKF_CloseHandle(SKF_HANDLE hHandle);
  * arguments (__stdcall); a pointer typed cdecl would pop them again and
  * corrupt the stack only at run time, so the convention is pinned here, in
  * the type, where a change fails the build. */
-#define SKF_STDCALL(name, params) \
+#define SKF_STDCALL(name, params)                                                                                      \
     static_assert(std::is_same_v<decltype(&name), SKF_ULONG(__stdcall*) params>, #name " is __stdcall");
 SKF_STDCALL(SKF_EnumDev, (SKF_BOOL, SKF_LPSTR, SKF_ULONG*))
 SKF_STDCALL(SKF_ConnectDev, (SKF_LPSTR, DEVHANDLE*))
