@@ -327,9 +327,13 @@ VerifyReport verify_signed_data(const std::vector<unsigned char>& der, const Ver
     for (const SignerData& s : parts.signers)
         report.signers.push_back(verify_signer(s, parts, content->data(), content->size(), options));
     report.verdict = overall(report.signers);
+    // A signer with signed attributes says which content it signed (its
+    // message digest); one without says nothing, so its failing signature
+    // may as well be over content that was left out.
     if (emptyInside && !given && report.verdict != Verdict::kValid) {
-        for (const SignerReport& s : report.signers)
-            if (s.verdict == Verdict::kBadSignature || s.verdict == Verdict::kDigestMismatch) {
+        for (size_t i = 0; i < report.signers.size(); ++i)
+            if (report.signers[i].verdict == Verdict::kDigestMismatch ||
+                (report.signers[i].verdict == Verdict::kBadSignature && !parts.signers[i].hasSignedAttributes)) {
                 report.verdict = Verdict::kNoContent;
                 report.reason = "the content inside is empty and the signature is not over empty content; if the "
                                 "SignedData is detached, give its content with --content FILE";
