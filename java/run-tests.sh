@@ -77,6 +77,14 @@ awk '/^```java$/ { inside = 1; next } /^```$/ { if (inside) exit } inside' \
 diff -u "$work/example.readme" "$work/example.tested" ||
   { echo "README's Java example differs from java/test/dscjna/ReadmeExample.java" >&2; exit 1; }
 
+# And the server-side example, the README's second Java block.
+sed -n '/README verify example begins/,/README verify example ends/p' "$here/test/dscjna/verify/ReadmeVerifyExample.java" |
+  sed '1d;$d' | sed 's/^        //' >"$work/verify-example.tested"
+awk '/^```java$/ { if (++n == 2) { inside = 1; next } } /^```$/ { if (inside) exit } inside' \
+  <(sed -n '/^## Using it from Java/,/^## /p' "$here/../README.md") >"$work/verify-example.readme"
+diff -u "$work/verify-example.readme" "$work/verify-example.tested" ||
+  { echo "README's Java verify example differs from java/test/dscjna/verify/ReadmeVerifyExample.java" >&2; exit 1; }
+
 # Through the jar alone (no jna.library.path), under each locale: the library
 # reads the locale's codeset from the same variables the JVM does.
 run_classpath="$out/dsc-jna.jar:$classes/test:$jars/jna.jar:$bc"

@@ -2,6 +2,7 @@ package dscjna.verify;
 
 import static org.junit.jupiter.api.Assertions.assertEquals;
 import static org.junit.jupiter.api.Assertions.assertNotNull;
+import static org.junit.jupiter.api.Assertions.assertThrows;
 import static org.junit.jupiter.api.Assertions.assertTrue;
 
 import dscjna.DscSigner;
@@ -94,6 +95,16 @@ class SignedDataVerifierTest {
             // The library's base64 text is accepted as it is.
             assertTrue(verifier.verify(Base64.getEncoder().encode(p7), null).isValid());
         }
+        // The README's example, with the soft token's CA as the anchor.
+        X509Certificate ca = (X509Certificate) CertificateFactory.getInstance("X.509", new BouncyCastleProvider())
+            .generateCertificate(Files.newInputStream(Path.of(System.getProperty("dsc.test.tokens"), "sm2",
+                "libsoftskf.so.ca", "sm2-ca.crt")));
+        assertEquals("O=dsc java tests,CN=java road SM2",
+            ReadmeVerifyExample.signerOf(sm2, ca).getSubjectX500Principal().getName());
+        byte[] altered = sm2.clone();
+        altered[altered.length - 5] ^= 1;
+        assertThrows(SecurityException.class, () -> ReadmeVerifyExample.signerOf(altered, ca));
+        assertThrows(SecurityException.class, () -> ReadmeVerifyExample.signerOf(rsa, ca));
         assertTrue(verifier.verify(sm2Detached, data).isValid());
         assertEquals(Verdict.INVALID, verifier.verify(sm2Detached, other).verdict());
         assertEquals(Verdict.NO_CONTENT, verifier.verify(sm2Detached, null).verdict());
