@@ -105,8 +105,8 @@ const EVP_MD* digest_for(EVP_PKEY* signer) { return EVP_PKEY_is_a(signer, "SM2")
 void sign_certificate(X509* cert, EVP_PKEY* issuer_key)
 {
     std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> md(EVP_MD_CTX_new(), EVP_MD_CTX_free);
-    std::unique_ptr<EVP_PKEY_CTX, decltype(&EVP_PKEY_CTX_free)> key(EVP_PKEY_CTX_new_from_pkey(nullptr, issuer_key, nullptr),
-                                                                  EVP_PKEY_CTX_free);
+    std::unique_ptr<EVP_PKEY_CTX, decltype(&EVP_PKEY_CTX_free)> key(
+        EVP_PKEY_CTX_new_from_pkey(nullptr, issuer_key, nullptr), EVP_PKEY_CTX_free);
     static const char kDefaultId[] = "1234567812345678";
     bool sm2 = EVP_PKEY_is_a(issuer_key, "SM2");
     bool ok = md && key && (!sm2 || EVP_PKEY_CTX_set1_id(key.get(), kDefaultId, sizeof kDefaultId - 1) == 1);

@@ -12,7 +12,7 @@
 struct BerElement {
     unsigned tagClass = 0;  // 0 universal, 1 application, 2 context-specific, 3 private
     bool constructed = false;
-    std::uint32_t tag = 0;  // the tag number within its class
+    std::uint32_t tag = 0;                 // the tag number within its class
     const unsigned char* whole = nullptr;  // header, contents and end-of-contents octets
     size_t wholeLength = 0;
     const unsigned char* contents = nullptr;  // the contents, without end-of-contents octets

@@ -60,10 +60,20 @@ const char* short_name(const std::string& oid)
         const char* oid;
         const char* name;
     } kNames[] = {
-        {"2.5.4.3", "CN"},  {"2.5.4.6", "C"},   {"2.5.4.7", "L"},   {"2.5.4.8", "ST"},
-        {"2.5.4.10", "O"},  {"2.5.4.11", "OU"}, {"2.5.4.5", "serialNumber"}, {"2.5.4.9", "street"},
-        {"2.5.4.12", "title"}, {"2.5.4.4", "SN"}, {"2.5.4.42", "GN"}, {"2.5.4.46", "dnQualifier"},
-        {"0.9.2342.19200300.100.1.25", "DC"}, {"0.9.2342.19200300.100.1.1", "UID"},
+        {"2.5.4.3", "CN"},
+        {"2.5.4.6", "C"},
+        {"2.5.4.7", "L"},
+        {"2.5.4.8", "ST"},
+        {"2.5.4.10", "O"},
+        {"2.5.4.11", "OU"},
+        {"2.5.4.5", "serialNumber"},
+        {"2.5.4.9", "street"},
+        {"2.5.4.12", "title"},
+        {"2.5.4.4", "SN"},
+        {"2.5.4.42", "GN"},
+        {"2.5.4.46", "dnQualifier"},
+        {"0.9.2342.19200300.100.1.25", "DC"},
+        {"0.9.2342.19200300.100.1.1", "UID"},
         {"1.2.840.113549.1.9.1", "emailAddress"},
     };
     for (const auto& n : kNames)
@@ -103,8 +113,8 @@ std::string value_text(const BerElement& v)
             for (size_t k = 0; k < width; ++k) c = c << 8 | v.contents[i + k];
             append_utf8(out, c > 0x10FFFF ? 0xFFFD : c);
         }
-    } else if (v.isUniversal(kBerUtf8String) || v.isUniversal(kBerPrintableString) ||
-               v.isUniversal(kBerIa5String) || v.isUniversal(kBerT61String)) {
+    } else if (v.isUniversal(kBerUtf8String) || v.isUniversal(kBerPrintableString) || v.isUniversal(kBerIa5String) ||
+               v.isUniversal(kBerT61String)) {
         out.assign(reinterpret_cast<const char*>(v.contents), v.contentsLength);
     } else {
         out = "#";
@@ -175,7 +185,8 @@ bool certificate_parse(const unsigned char* der, size_t length, Certificate& out
 std::string name_text(const std::vector<unsigned char>& name)
 {
     BerElement sequence;
-    if (!ber_read(name.data(), name.size(), sequence) || !sequence.isUniversal(kBerSequence)) return "(unreadable name)";
+    if (!ber_read(name.data(), name.size(), sequence) || !sequence.isUniversal(kBerSequence))
+        return "(unreadable name)";
     std::string out;
     BerChildren rdns(sequence);
     BerElement rdn;

@@ -347,7 +347,8 @@ int cmd_verify(const ParsedArgs& a)
     const char* caPath = a.value("--ca");
     int fromStdin = is_standard_stream(path) + (contentPath && is_standard_stream(contentPath)) +
                     (caPath && is_standard_stream(caPath));
-    if (fromStdin > 1) return usage_error("verify", "standard input can hold only one of the P7, the content and the CA file");
+    if (fromStdin > 1)
+        return usage_error("verify", "standard input can hold only one of the P7, the content and the CA file");
     std::string sm2Id = a.has("--sm2-id") ? a.value("--sm2-id") : kDefaultSm2Id;
     // ENTL, the identity's length in bits, is a 16-bit field of Z.
     if (sm2Id.size() > 8191) return usage_error("verify", "--sm2-id is longer than 8191 bytes, the limit of SM2's Z");

@@ -9,8 +9,8 @@
 using Bytes = std::vector<unsigned char>;
 
 struct DigestKind {
-    int algorithm = 0;  // libgcrypt's GCRY_MD_*, 0 when unknown
-    const char* name = "";  // "SHA-256", as people name it
+    int algorithm = 0;          // libgcrypt's GCRY_MD_*, 0 when unknown
+    const char* name = "";      // "SHA-256", as people name it
     const char* sexpName = "";  // "sha256", as libgcrypt names it in S-expressions
 };
 

@@ -85,7 +85,8 @@ ParseResult read_signer(const BerElement& e, SignerData& s)
         if (!fields.next(f)) return malformed("a SignerInfo ends early");
     }
     bool ignored = true;
-    if (!algorithm_of(f, s.signatureAlgorithm, ignored)) return malformed("a signer's signature algorithm cannot be read");
+    if (!algorithm_of(f, s.signatureAlgorithm, ignored))
+        return malformed("a signer's signature algorithm cannot be read");
     if (!fields.next(f) || !ber_octets(f, s.signature)) return malformed("a signer's signature cannot be read");
     // Unsigned attributes ([1]) are not covered by the signature; they are skipped.
     while (fields.next(f))

@@ -9,8 +9,8 @@
 #include "certificate.h"
 
 struct SignedAttribute {
-    std::string type;                 // its OID
-    std::vector<BerElement> values;   // the values of its SET, pointing into the input
+    std::string type;                // its OID
+    std::vector<BerElement> values;  // the values of its SET, pointing into the input
 };
 
 struct SignerData {
@@ -18,7 +18,7 @@ struct SignerData {
     // The signer's identity: issuer and serial number, or a subject key identifier.
     bool byKeyId = false;
     std::vector<unsigned char> issuer, serial, keyId;
-    std::string digestAlgorithm;  // OID
+    std::string digestAlgorithm;     // OID
     bool digestParametersOk = true;  // absent or NULL
     bool hasSignedAttributes = false;
     std::vector<unsigned char> signedAttributesDer;  // as signed: the SET OF, tag 0x31

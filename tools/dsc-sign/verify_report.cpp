@@ -51,8 +51,10 @@ void print_report_text(const VerifyReport& r)
     if (!r.reason.empty()) std::fprintf(stderr, "dsc-sign verify: %s: %s\n", verdict_name(r.verdict), r.reason.c_str());
     for (size_t i = 0; i < r.signers.size(); ++i) {
         const SignerReport& s = r.signers[i];
-        if (r.signers.size() > 1) std::fprintf(stderr, "dsc-sign verify: signer %zu of %zu: ", i + 1, r.signers.size());
-        else std::fprintf(stderr, "dsc-sign verify: ");
+        if (r.signers.size() > 1)
+            std::fprintf(stderr, "dsc-sign verify: signer %zu of %zu: ", i + 1, r.signers.size());
+        else
+            std::fprintf(stderr, "dsc-sign verify: ");
         std::fprintf(stderr, "%s%s%s\n", verdict_name(s.verdict), s.reason.empty() ? "" : ": ", s.reason.c_str());
         print_signer(stderr, s, "  ");
     }
