@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs every benchmark binary of the Linux build with repetitions and prints
 # each one's table of medians and ratios, then the memory of large attached
-# signatures: on Linux, and in the 32-bit DLL under Wine; last the whole road
+# signatures: on Linux, and in the 32-bit DLL under Wine, and of a call over
+# a registry file with a huge value; last the whole road
 # through the x64 DLL against the 32-bit one under Wine.
 #   bench/run-bench.sh LINUX_BUILD WIN32_BUILD WIN64_BUILD [REPETITIONS]
 set -euo pipefail
@@ -22,5 +23,7 @@ done
 echo "=== memory of a large attached signature ==="
 "$here/large-sign.sh" "$linux" 256
 "$here/large-sign-wine.sh" "$win" "$linux" 600
+echo "=== memory of a call over a registry file with a value far over the limit ==="
+"$here/regfile-peak.sh" "$linux" 10 200
 echo "=== the whole road under Wine: x64 DLL against the 32-bit DLL ==="
 "$here/road-wine.sh" "$win" "$win64" "$linux" "$reps"

@@ -2,12 +2,14 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "posix_regfile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     posix_regkey top;
-    posix_regfile_merge(top, std::string(reinterpret_cast<const char*>(data), size));
+    std::vector<posix_regrefusal> refusals;
+    posix_regfile_merge(top, std::string(reinterpret_cast<const char*>(data), size), refusals);
     return 0;
 }

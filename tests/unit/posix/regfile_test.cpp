@@ -7,10 +7,13 @@
 #include <string>
 #include <vector>
 
+#include "dsc_jna.h"
 #include "posix_regfile.h"
 #include "tcore_list.h"
 #include "tcore_wreg.h"
 #include "temp_dir.h"
+#include "test_registry.h"
+#include "token_vendor.h"
 #include "trace_capture.h"
 
 namespace {
@@ -51,12 +54,38 @@ protected:
     }
 };
 
-std::string utf16le(const std::u16string& s)
+std::string utf16le(const std::u16string& s, bool bom = true)
 {
-    std::string out("\xFF\xFE", 2);
+    std::string out = bom ? std::string("\xFF\xFE", 2) : std::string();
     for (char16_t c : s) {
         out.push_back(static_cast<char>(c & 0xFF));
         out.push_back(static_cast<char>(c >> 8));
+    }
+    return out;
+}
+
+std::u32string codePoints(const std::u16string& s)
+{
+    std::u32string out;
+    for (size_t i = 0; i < s.size(); ++i) {
+        char32_t u = s[i];
+        if (u >= 0xD800 && u <= 0xDBFF && i + 1 < s.size()) u = 0x10000 + ((u - 0xD800) << 10) + (s[++i] - 0xDC00);
+        out.push_back(u);
+    }
+    return out;
+}
+
+std::string utf8(const std::u16string& s)
+{
+    std::string out;
+    for (char32_t cp : codePoints(s)) {
+        if (cp < 0x80) {
+            out.push_back(static_cast<char>(cp));
+            continue;
+        }
+        int extra = cp < 0x800 ? 1 : cp < 0x10000 ? 2 : 3;
+        out.push_back(static_cast<char>(((0xFF00 >> (extra + 1)) & 0xFF) | (cp >> (6 * extra))));
+        for (int i = extra - 1; i >= 0; --i) out.push_back(static_cast<char>(0x80 | ((cp >> (6 * i)) & 0x3F)));
     }
     return out;
 }
@@ -232,6 +261,119 @@ TEST_F(RegFileTest, ValuesLargerThanWindowsAcceptsAreRefused)
     EXPECT_TRUE(traces.contains("value of 1200002 bytes is larger than 1048576"));
     EXPECT_TRUE(traces.contains("value of 1048577 bytes is larger than 1048576"));
     EXPECT_TRUE(traces.contains("value text of 5242883 characters is too long"));
+}
+
+// A value far over the limit is refused as it is read: on one line or on
+// many continued ones, in either encoding, and what follows it in the same
+// key and in the next key is still read.
+TEST_F(RegFileTest, OverLongValueIsRefusedAndTheRestOfTheFileRead)
+{
+    const size_t chars = 12 * 1024 * 1024;
+    std::string continued = "hex:";
+    for (size_t i = 0; i < chars / 75; ++i)
+        continued += "00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,\\\r\n  ";
+    continued += "00";
+    struct Case {
+        const char* name;
+        std::string data;
+        const char* trace;
+    } cases[] = {
+        {"one line", "\"" + std::string(chars, 'x') + "\"", "value text of 12582915 characters is too long"},
+        {"continued hex", continued, "is too long, refused"},
+    };
+    for (const auto& c : cases) {
+        for (bool utf16 : {false, true}) {
+            SCOPED_TRACE(std::string(c.name) + (utf16 ? " in UTF-16" : " in UTF-8"));
+            std::string file = "Windows Registry Editor Version 5.00\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\A]\r\n"
+                               "\"before\"=\"1\"\r\n\"big\"=" +
+                               c.data +
+                               "\r\n\"after\"=\"2\"\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\B]\r\n\"next\"=\"3\"\r\n";
+            dir.write("a.reg", utf16 ? utf16le(std::u16string(file.begin(), file.end())) : file);
+            TraceCapture traces;
+            EXPECT_EQ(text("SOFTWARE\\A", "big"), "error -110027");
+            EXPECT_EQ(text("SOFTWARE\\A", "before"), "1");
+            EXPECT_EQ(text("SOFTWARE\\A", "after"), "2");
+            EXPECT_EQ(text("SOFTWARE\\B", "next"), "3");
+            EXPECT_TRUE(traces.contains(c.trace));
+            dir.write("a.reg", "REGEDIT4\n");  // the next case is a change of the file
+        }
+    }
+}
+
+// A key line longer than any key within the depth limit is refused; the
+// values behind it go nowhere, the next key is read.
+TEST_F(RegFileTest, OverLongKeyLineIsRefused)
+{
+    dir.write("a.reg", "REGEDIT4\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\" + std::string(5 * 1024 * 1024, 'k') +
+                           "]\n\"lost\"=\"1\"\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\A]\n\"v\"=\"one\"\n");
+    TraceCapture traces;
+    EXPECT_EQ(text("SOFTWARE\\A", "v"), "one");
+    EXPECT_EQ(keys("SOFTWARE"), std::vector<std::string>{"A"});
+    EXPECT_TRUE(traces.contains("key line of 5242910 characters is too long"));
+}
+
+// The file is read in pieces; a character, a surrogate pair or a CR LF cut
+// by a piece's end reads as it would whole.
+TEST_F(RegFileTest, TextCutBetweenPiecesReadsWhole)
+{
+    const size_t piece = 64 * 1024;
+    struct Case {
+        const char* name;
+        std::u16string text;  // what the value holds
+    } cases[] = {
+        {"three-byte UTF-8", u"\u4E2D\u6587"},
+        {"four-byte UTF-8, a surrogate pair in UTF-16", u"\U0001F600\U0001F601"},
+    };
+    for (const auto& c : cases) {
+        for (bool utf16 : {false, true}) {
+            for (size_t shift = 0; shift < 6; ++shift) {
+                SCOPED_TRACE(std::string(c.name) + (utf16 ? " in UTF-16, shift " : " in UTF-8, shift ") +
+                             std::to_string(shift));
+                std::u16string head = u"Windows Registry Editor Version 5.00\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\A]\r\n"
+                                      u"\"pad\"=\"";
+                std::u16string tail = u"\"\r\n\"v\"=\"";
+                // Puts the value's text a few bytes before the end of the first piece.
+                size_t unit = utf16 ? 2 : 1;
+                size_t headBytes = (head.size() + tail.size()) * unit + (utf16 ? 2 : 0);
+                size_t pad = (piece - headBytes - shift) / unit;
+                std::u16string whole = head + std::u16string(pad, u'p') + tail + c.text + u"\"\r\n\"w\"=\"ok\"\r\n";
+                dir.write("a.reg", utf16 ? utf16le(whole) : utf8(whole));
+                std::vector<BYTE> data;
+                ASSERT_EQ(typeOf(L"SOFTWARE\\A", L"v", &data), static_cast<DWORD>(REG_SZ));
+                std::wstring expected;
+                for (char32_t u : codePoints(c.text)) expected.push_back(static_cast<wchar_t>(u));
+                EXPECT_EQ(std::wstring(reinterpret_cast<const wchar_t*>(data.data())), expected);
+                EXPECT_EQ(text("SOFTWARE\\A", "w"), "ok");
+            }
+        }
+    }
+}
+
+// The files are often first read before the log is on (its path is a
+// registry value) and then kept while they do not change: what they refused
+// still reaches the log, once, when a later call succeeds.
+TEST(RegFileLogDeathTest, RefusalReachesTheLogOpenedAfterTheFilesWereRead)
+{
+    EXPECT_EXIT(
+        {
+            TempDir dir;
+            TokenVendor vendor(libraryFileName("vendor_log"),
+                               tokenState({tokenDevice("d1", "A", "SN1", {tokenApplication("app", "111111", {})})}));
+            test_registry_install(
+                providerRegistration({{"Vendor 1", vendor.path()}}) +
+                "[HKEY_LOCAL_MACHINE\\SOFTWARE\\TARNO_II\\Log]\r\n\"SignLogPath\"=" + regString(dir.file("sign.log")) +
+                "\r\n\"Big\"=\"" + std::string(5 * 1024 * 1024, 'x') + "\"\r\n");
+            char out[64] = {0};
+            bool ok = Sgn_SetLog(nullptr) == 0 && Sgn_Dev_Enum("|", out, sizeof out) == 0 && std::string(out) == "A" &&
+                      Sgn_Dev_Enum("|", out, sizeof out) == 0 && Sgn_CloseLog() == 0;
+            std::string log = dir.read("sign.log");
+            const std::string refusal = "value text of 5242883 characters is too long, refused";
+            size_t first = log.find(refusal);
+            bool once = first != std::string::npos && log.find(refusal, first + 1) == std::string::npos;
+            if (!ok || !once) std::fprintf(stderr, "ok %d, log: %s\n", ok, log.c_str());
+            std::exit(ok && once ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
 }
 
 // A tree far deeper than any file may create is released without a call per

@@ -1,7 +1,10 @@
 #include "posix_regfile.h"
 
+#include <cstdarg>
+#include <cstdio>
 #include <cstring>
 #include <cwctype>
+#include <string_view>
 
 #include "posix_utf.h"
 #include "tcore_sources.h"
@@ -9,33 +12,89 @@
 
 namespace {
 
-std::wstring decodeFile(const std::string& bytes)
-{
-    const auto* b = reinterpret_cast<const unsigned char*>(bytes.data());
-    size_t n = bytes.size();
-    if (n >= 2 && b[0] == 0xFF && b[1] == 0xFE) {
-        std::wstring out;
-        out.reserve(n / 2);
-        for (size_t i = 2; i + 1 < n; i += 2) {
+// Bytes read from a file at a time.
+constexpr size_t kPiece = 64 * 1024;
+
+// The file's bytes to wchar_t text, a piece at a time: UTF-16LE after its
+// BOM, otherwise UTF-8 (with or without BOM). Bytes that may belong to a
+// character completed by the next piece are held back, so the text is the
+// same however the file is cut into pieces.
+class Decoder {
+public:
+    // Appends to `out` what `bytes` completes; `last` when no bytes follow.
+    void decode(const char* bytes, size_t n, bool last, std::wstring& out)
+    {
+        held_.append(bytes, n);
+        size_t used = 0;
+        if (kind_ == Kind::unknown) {
+            if (held_.size() < 3 && !last) return;
+            const auto* b = reinterpret_cast<const unsigned char*>(held_.data());
+            if (held_.size() >= 2 && b[0] == 0xFF && b[1] == 0xFE) {
+                kind_ = Kind::utf16;
+                used = 2;
+            } else {
+                kind_ = Kind::utf8;
+                used = held_.size() >= 3 && b[0] == 0xEF && b[1] == 0xBB && b[2] == 0xBF ? 3 : 0;
+            }
+        }
+        used = kind_ == Kind::utf16 ? decodeUtf16(used, last, out) : decodeUtf8(used, last, out);
+        held_.erase(0, used);
+        if (last) held_.clear();  // an odd byte at the end of a UTF-16 file
+    }
+
+private:
+    enum class Kind { unknown, utf8, utf16 };
+
+    size_t decodeUtf16(size_t i, bool last, std::wstring& out)
+    {
+        const auto* b = reinterpret_cast<const unsigned char*>(held_.data());
+        size_t n = held_.size();
+        out.reserve(out.size() + (n - i) / 2);
+        for (; i + 1 < n; i += 2) {
             char32_t unit = b[i] | (b[i + 1] << 8);
-            if (unit >= 0xD800 && unit <= 0xDBFF && i + 3 < n) {
-                char32_t low = b[i + 2] | (b[i + 3] << 8);
-                if (low >= 0xDC00 && low <= 0xDFFF) {
-                    unit = 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
-                    i += 2;
+            if (unit >= 0xD800 && unit <= 0xDBFF) {
+                if (i + 3 < n) {
+                    char32_t low = b[i + 2] | (b[i + 3] << 8);
+                    if (low >= 0xDC00 && low <= 0xDFFF) {
+                        unit = 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
+                        i += 2;
+                    }
+                } else if (!last) {
+                    break;  // its low half may be in the next piece
                 }
             }
             out.push_back(static_cast<wchar_t>(unit));
         }
-        return out;
+        return i;
     }
-    size_t skip = (n >= 3 && b[0] == 0xEF && b[1] == 0xBB && b[2] == 0xBF) ? 3 : 0;
-    return posix_utf8ToWide(bytes.data() + skip, n - skip);
-}
+
+    // A sequence cut at the end of the piece waits for the rest; the
+    // converter restarts at every byte that is not a continuation byte, so
+    // cutting before such a byte changes nothing.
+    size_t decodeUtf8(size_t start, bool last, std::wstring& out)
+    {
+        const auto* b = reinterpret_cast<const unsigned char*>(held_.data());
+        size_t end = held_.size();
+        if (!last) {
+            for (size_t back = 1; back <= 3 && back <= end - start; ++back) {
+                unsigned char c = b[end - back];
+                if ((c & 0xC0) == 0x80) continue;
+                size_t length = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
+                if (c < 0xF8 && length > back) end -= back;
+                break;
+            }
+        }
+        out += posix_utf8ToWide(held_.data() + start, end - start);
+        return end;
+    }
+
+    Kind kind_ = Kind::unknown;
+    std::string held_;
+};
 
 bool isBlank(wchar_t c) { return c == L' ' || c == L'\t'; }
 
-std::wstring trim(const std::wstring& s)
+std::wstring_view trim(std::wstring_view s)
 {
     size_t a = 0, b = s.size();
     while (a < b && isBlank(s[a])) ++a;
@@ -43,63 +102,159 @@ std::wstring trim(const std::wstring& s)
     return s.substr(a, b - a);
 }
 
-// Physical lines joined where a line ends in a backslash (long hex values).
-std::vector<std::wstring> logicalLines(const std::wstring& text)
-{
-    std::vector<std::wstring> lines;
-    std::wstring pending;
-    bool continuing = false;
-    size_t pos = 0;
-    while (pos <= text.size()) {
-        size_t end = text.find(L'\n', pos);
-        if (end == std::wstring::npos) end = text.size();
-        std::wstring line = text.substr(pos, end - pos);
-        if (!line.empty() && line.back() == L'\r') line.pop_back();
-        pos = end + 1;
-        std::wstring t = trim(line);
-        if (continuing)
-            pending += t;
-        else
-            pending = t;
-        continuing = !pending.empty() && pending.back() == L'\\' && pending[0] != L'[' && pending[0] != L';';
-        if (continuing) {
-            pending.pop_back();
-            if (pos <= text.size()) continue;
-        }
-        lines.push_back(pending);
-        pending.clear();
-    }
-    return lines;
-}
+// One logical line. `length` counts every character of it; when it is
+// larger than the joiner's limit, `cut` is set and `text` holds only the
+// start.
+struct Line {
+    std::wstring_view text;
+    size_t length;
+    bool cut;
+};
 
-std::vector<std::wstring> splitPath(const std::wstring& path)
+// Physical lines, each trimmed, joined where a line ends in a backslash
+// (long hex values). A logical line longer than `limit` characters is not
+// kept: only its start and its length, so a line of any length costs no more
+// memory than the limit.
+class LineJoiner {
+public:
+    explicit LineJoiner(size_t limit) : limit_(limit) {}
+
+    // Feeds text; `onLine(const Line&)` returns false to stop reading.
+    template <typename OnLine>
+    bool feed(std::wstring_view text, OnLine&& onLine)
+    {
+        while (!text.empty()) {
+            size_t nl = text.find(L'\n');
+            append(text.substr(0, nl));
+            if (nl == std::wstring_view::npos) break;
+            if (!endPhysicalLine(false, onLine)) return false;
+            text.remove_prefix(nl + 1);
+        }
+        return true;
+    }
+
+    template <typename OnLine>
+    void finish(OnLine&& onLine)
+    {
+        endPhysicalLine(true, onLine);
+    }
+
+private:
+    void append(std::wstring_view piece)
+    {
+        if (atLineStart_) {
+            size_t skip = 0;
+            while (skip < piece.size() && isBlank(piece[skip])) ++skip;
+            piece.remove_prefix(skip);
+            if (piece.empty()) return;
+            atLineStart_ = false;
+        }
+        if (piece.empty()) return;
+        // What a cut line's end will be, looked at when its physical line ends.
+        lastChar_ = piece.back();
+        for (size_t i = piece.size(); i-- > 0;) {
+            if (isBlank(piece[i])) continue;
+            beforeLast_ = lastNonBlank_;
+            lastNonBlank_ = piece[i];
+            // One more non-blank character before it, if the piece has one.
+            for (size_t j = i; j-- > 0;) {
+                if (!isBlank(piece[j])) {
+                    beforeLast_ = piece[j];
+                    break;
+                }
+            }
+            break;
+        }
+        length_ += piece.size();
+        if (cut_) return;
+        if (pending_.size() + piece.size() > limit_) {
+            cut_ = true;
+            piece = piece.substr(0, limit_ - pending_.size());
+        }
+        // A long line gets room for the limit at once: growing by doubling
+        // would copy it and hold both copies. Untouched room costs no memory.
+        size_t needed = pending_.size() + piece.size();
+        if (needed > pending_.capacity() && needed > kPiece) pending_.reserve(limit_);
+        pending_.append(piece);
+    }
+
+    template <typename OnLine>
+    bool endPhysicalLine(bool atEnd, OnLine&& onLine)
+    {
+        wchar_t end = 0;  // the last character of the trimmed physical line
+        if (cut_) {
+            end = lastChar_ == L'\r' ? beforeLast_ : lastNonBlank_;
+            if (lastChar_ == L'\r') --length_;
+        } else {
+            size_t before = pending_.size();
+            if (pending_.size() > physicalStart_ && pending_.back() == L'\r') pending_.pop_back();
+            while (pending_.size() > physicalStart_ && isBlank(pending_.back())) pending_.pop_back();
+            length_ -= before - pending_.size();
+            if (pending_.size() > physicalStart_) end = pending_.back();
+        }
+        atLineStart_ = true;
+        lastChar_ = lastNonBlank_ = beforeLast_ = 0;
+        wchar_t first = pending_.empty() ? 0 : pending_[0];
+        bool continuing = end == L'\\' && first != L'[' && first != L';';
+        if (continuing) {
+            if (!cut_) pending_.pop_back();
+            --length_;
+            physicalStart_ = pending_.size();
+            if (!atEnd) return true;
+        }
+        bool more = onLine(Line{pending_, length_, cut_});
+        pending_.clear();
+        if (pending_.capacity() > kPiece) pending_.shrink_to_fit();
+        physicalStart_ = length_ = 0;
+        cut_ = false;
+        return more;
+    }
+
+    size_t limit_;
+    std::wstring pending_;      // the logical line so far
+    size_t physicalStart_ = 0;  // where the current physical line starts in it
+    size_t length_ = 0;
+    bool cut_ = false;
+    bool atLineStart_ = true;
+    wchar_t lastChar_ = 0, lastNonBlank_ = 0, beforeLast_ = 0;
+};
+
+std::vector<std::wstring_view> splitPath(std::wstring_view path)
 {
-    std::vector<std::wstring> parts;
+    std::vector<std::wstring_view> parts;
     size_t start = 0;
     while (start <= path.size()) {
         size_t end = path.find(L'\\', start);
-        if (end == std::wstring::npos) end = path.size();
+        if (end == std::wstring_view::npos) end = path.size();
         if (end > start) parts.push_back(path.substr(start, end - start));
         start = end + 1;
     }
     return parts;
 }
 
-bool isRootName(const std::wstring& name)
+std::wstring fold(std::wstring_view name)
+{
+    std::wstring out(name);
+    for (auto& c : out)
+        if (c >= L'a' && c <= L'z') c = static_cast<wchar_t>(c - 32);
+    return out;
+}
+
+bool isRootName(std::wstring_view name)
 {
     static const wchar_t* roots[] = {L"HKEY_LOCAL_MACHINE", L"HKEY_CURRENT_USER", L"HKEY_CLASSES_ROOT", L"HKEY_USERS",
                                      L"HKEY_CURRENT_CONFIG"};
-    std::wstring folded = posix_reg_fold(name);
+    std::wstring folded = fold(name);
     for (const wchar_t* r : roots)
         if (folded == r) return true;
     return false;
 }
 
-posix_regkey* createPath(posix_regkey& top, const std::vector<std::wstring>& parts)
+posix_regkey* createPath(posix_regkey& top, const std::vector<std::wstring_view>& parts)
 {
     posix_regkey* key = &top;
     for (const auto& part : parts) {
-        auto& slot = key->subkeys[posix_reg_fold(part)];
+        auto& slot = key->subkeys[fold(part)];
         if (!slot) {
             slot = std::make_unique<posix_regkey>();
             slot->name = part;
@@ -109,20 +264,20 @@ posix_regkey* createPath(posix_regkey& top, const std::vector<std::wstring>& par
     return key;
 }
 
-void deletePath(posix_regkey& top, const std::vector<std::wstring>& parts)
+void deletePath(posix_regkey& top, const std::vector<std::wstring_view>& parts)
 {
     posix_regkey* parent = &top;
     for (size_t i = 0; i + 1 < parts.size(); ++i) {
-        auto it = parent->subkeys.find(posix_reg_fold(parts[i]));
+        auto it = parent->subkeys.find(fold(parts[i]));
         if (it == parent->subkeys.end()) return;
         parent = it->second.get();
     }
-    parent->subkeys.erase(posix_reg_fold(parts.back()));
+    parent->subkeys.erase(fold(parts.back()));
 }
 
 // A quoted text starting at s[pos] == '"'; on success pos is behind the
 // closing quote. Only \\ and \" are escapes, as regedit writes them.
-bool parseQuoted(const std::wstring& s, size_t& pos, std::wstring& out)
+bool parseQuoted(std::wstring_view s, size_t& pos, std::wstring& out)
 {
     for (size_t i = pos + 1; i < s.size(); ++i) {
         if (s[i] == L'\\' && i + 1 < s.size() && (s[i + 1] == L'\\' || s[i + 1] == L'"')) {
@@ -145,7 +300,7 @@ int hexDigit(wchar_t c)
     return -1;
 }
 
-bool parseHexNumber(const std::wstring& s, unsigned maxDigits, DWORD& out)
+bool parseHexNumber(std::wstring_view s, unsigned maxDigits, DWORD& out)
 {
     if (s.empty() || s.size() > maxDigits) return false;
     out = 0;
@@ -157,19 +312,18 @@ bool parseHexNumber(const std::wstring& s, unsigned maxDigits, DWORD& out)
     return true;
 }
 
-bool parseHexBytes(const std::wstring& list, std::vector<BYTE>& out)
+bool parseHexBytes(std::wstring_view list, std::vector<BYTE>& out)
 {
-    std::wstring item;
     size_t start = 0;
     while (start <= list.size()) {
         size_t end = list.find(L',', start);
-        if (end == std::wstring::npos) end = list.size();
-        item = trim(list.substr(start, end - start));
+        if (end == std::wstring_view::npos) end = list.size();
+        std::wstring_view item = trim(list.substr(start, end - start));
         bool last = end == list.size();
         start = end + 1;
         if (item.empty() && last) break;  // nothing, or a trailing comma
         DWORD byte = 0;
-        if (item.size() > 2 || !parseHexNumber(item, 2, byte)) return false;
+        if (!parseHexNumber(item, 2, byte)) return false;
         out.push_back(static_cast<BYTE>(byte));
     }
     return true;
@@ -192,20 +346,24 @@ size_t windowsSize(const posix_regvalue& value)
 // The longest text a value within the limit can take in a file: "hex(N):"
 // and three characters ("xx,") per byte, with room for the line breaks.
 constexpr size_t kMaxValueText = 4 * static_cast<size_t>(POSIX_REG_MAX_VALUE);
+// The longest line kept whole: such a value behind the longest quoted name.
+constexpr size_t kMaxLineText = kMaxValueText + 64 * 1024;
 
 // String types arrive from hex(2)/hex(7) as UTF-16LE bytes; they are handed
 // out in wchar_t units like REG_SZ.
 void widenUtf16(std::vector<BYTE>& data)
 {
-    std::string raw(reinterpret_cast<const char*>(data.data()), data.size());
-    std::wstring text = decodeFile(std::string("\xFF\xFE", 2) + raw);
+    std::wstring text;
+    Decoder utf16;
+    utf16.decode("\xFF\xFE", 2, false, text);
+    utf16.decode(reinterpret_cast<const char*>(data.data()), data.size(), true, text);
     data.resize(text.size() * sizeof(wchar_t));
     std::memcpy(data.data(), text.data(), data.size());
 }
 
 // The part of a value line behind '='. Returns false when malformed; sets
 // `remove` for "name"=-.
-bool parseData(const std::wstring& s, posix_regvalue& value, bool& remove)
+bool parseData(std::wstring_view s, posix_regvalue& value, bool& remove)
 {
     remove = false;
     if (s == L"-") {
@@ -220,9 +378,13 @@ bool parseData(const std::wstring& s, posix_regvalue& value, bool& remove)
         putWideText(text, value.data);
         return true;
     }
-    std::wstring lower = s;
-    for (auto& c : lower) c = static_cast<wchar_t>(std::towlower(c));
-    if (lower.rfind(L"dword:", 0) == 0) {
+    auto startsWith = [s](std::wstring_view prefix) {
+        if (s.size() < prefix.size()) return false;
+        for (size_t i = 0; i < prefix.size(); ++i)
+            if (static_cast<wchar_t>(std::towlower(s[i])) != prefix[i]) return false;
+        return true;
+    };
+    if (startsWith(L"dword:")) {
         DWORD v = 0;
         if (!parseHexNumber(trim(s.substr(6)), 8, v)) return false;
         value.type = REG_DWORD;
@@ -230,10 +392,10 @@ bool parseData(const std::wstring& s, posix_regvalue& value, bool& remove)
                       static_cast<BYTE>(v >> 24)};
         return true;
     }
-    if (lower.rfind(L"hex", 0) != 0) return false;
-    size_t colon = lower.find(L':');
-    if (colon == std::wstring::npos) return false;
-    std::wstring kind = lower.substr(3, colon - 3);
+    if (!startsWith(L"hex")) return false;
+    size_t colon = s.find(L':');
+    if (colon == std::wstring_view::npos) return false;
+    std::wstring_view kind = s.substr(3, colon - 3);
     DWORD type = REG_BINARY;
     if (!kind.empty()) {
         if (kind.size() < 3 || kind.front() != L'(' || kind.back() != L')' ||
@@ -246,6 +408,129 @@ bool parseData(const std::wstring& s, posix_regvalue& value, bool& remove)
     value.data = std::move(bytes);
     if (isStringType(type)) widenUtf16(value.data);
     return true;
+}
+
+// Applies a file's logical lines to the tree, one at a time.
+class Merger {
+public:
+    Merger(posix_regkey& top, std::vector<posix_regrefusal>& refusals) : top_(top), refusals_(refusals) {}
+
+    // False once the file turns out to have no known header: reading stops.
+    bool onLine(const Line& line)
+    {
+        if (!headerSeen_) {
+            if (line.text.empty() && !line.cut) return true;
+            headerSeen_ = !line.cut &&
+                          (line.text == L"Windows Registry Editor Version 5.00" || line.text == L"REGEDIT4");
+            return headerSeen_;
+        }
+        if (line.text.empty() || line.text[0] == L';') return true;
+        if (line.text[0] == L'[') {
+            onKeyLine(line);
+        } else if (current_ != nullptr) {
+            onValueLine(line);
+        }
+        return true;
+    }
+
+    bool accepted() const { return headerSeen_; }
+
+private:
+    void refuse(int line, const char* format, ...) TCORE_PRINTF(3, 4)
+    {
+        char text[256];
+        va_list args;
+        va_start(args, format);
+        std::vsnprintf(text, sizeof text, format, args);
+        va_end(args);
+        refusals_.push_back(posix_regrefusal{line, text});
+    }
+
+    void onKeyLine(const Line& line)
+    {
+        current_ = nullptr;  // values after a bad section header go nowhere
+        if (line.cut) {
+            // No key within the depth limit has a name this long.
+            refuse(__LINE__, "key line of %zu characters is too long, refused, continue", line.length);
+            return;
+        }
+        std::wstring_view text = line.text;
+        size_t close = text.rfind(L']');
+        if (close == std::wstring_view::npos || !trim(text.substr(close + 1)).empty()) return;
+        std::wstring_view path = text.substr(1, close - 1);
+        bool remove = !path.empty() && path[0] == L'-';
+        std::vector<std::wstring_view> parts = splitPath(remove ? path.substr(1) : path);
+        if (parts.empty() || !isRootName(parts[0])) return;
+        if (parts.size() - 1 > POSIX_REG_MAX_DEPTH) {
+            refuse(__LINE__, "key of %u levels is deeper than %d, refused, continue",
+                   static_cast<unsigned>(parts.size() - 1), POSIX_REG_MAX_DEPTH);
+            return;
+        }
+        if (remove) {
+            if (parts.size() > 1) deletePath(top_, parts);
+        } else {
+            current_ = createPath(top_, parts);
+        }
+    }
+
+    void onValueLine(const Line& line)
+    {
+        std::wstring_view text = line.text;
+        std::wstring name;
+        size_t pos = 0;
+        if (text[0] == L'@') {
+            pos = 1;
+        } else if (text[0] != L'"' || !parseQuoted(text, pos, name)) {
+            return;
+        }
+        while (pos < text.size() && isBlank(text[pos])) ++pos;
+        if (pos >= text.size() || text[pos] != L'=') return;
+        // No value this large can fit the limit: refused before it is parsed
+        // (a cut line is refused here, before the rest of it is read).
+        if (line.length - pos > kMaxValueText) {
+            refuse(__LINE__, "value text of %zu characters is too long, refused, continue", line.length - pos);
+            return;
+        }
+        posix_regvalue value;
+        value.name = name;
+        bool remove = false;
+        if (!parseData(trim(text.substr(pos + 1)), value, remove)) return;
+        if (windowsSize(value) > POSIX_REG_MAX_VALUE) {
+            refuse(__LINE__, "value of %zu bytes is larger than %d, refused, continue", windowsSize(value),
+                   POSIX_REG_MAX_VALUE);
+            return;
+        }
+        if (remove)
+            current_->values.erase(fold(name));
+        else
+            current_->values[fold(name)] = std::move(value);
+    }
+
+    posix_regkey& top_;
+    std::vector<posix_regrefusal>& refusals_;
+    posix_regkey* current_ = nullptr;
+    bool headerSeen_ = false;
+};
+
+// Reads a file's bytes through the decoder and the joiner into the tree;
+// `next()` gives the next piece of bytes, an empty one at the end.
+template <typename Next>
+bool mergeFrom(posix_regkey& top, std::vector<posix_regrefusal>& refusals, Next&& next)
+{
+    Merger merger(top, refusals);
+    Decoder decoder;
+    LineJoiner joiner(kMaxLineText);
+    auto onLine = [&merger](const Line& line) { return merger.onLine(line); };
+    std::wstring text;
+    for (;;) {
+        std::string_view bytes = next();
+        text.clear();
+        decoder.decode(bytes.data(), bytes.size(), bytes.empty(), text);
+        if (!joiner.feed(text, onLine)) return false;
+        if (bytes.empty()) break;
+    }
+    joiner.finish(onLine);
+    return merger.accepted();
 }
 
 }  // namespace
@@ -263,75 +548,33 @@ posix_regkey::~posix_regkey()
     }  // each key is destroyed with no subkeys left
 }
 
-std::wstring posix_reg_fold(const std::wstring& name)
+std::wstring posix_reg_fold(const std::wstring& name) { return fold(name); }
+
+bool posix_regfile_merge(posix_regkey& top, const std::string& fileBytes, std::vector<posix_regrefusal>& refusals)
 {
-    std::wstring out = name;
-    for (auto& c : out)
-        if (c >= L'a' && c <= L'z') c = static_cast<wchar_t>(c - 32);
-    return out;
+    std::string_view rest = fileBytes;
+    return mergeFrom(top, refusals, [&rest] {
+        std::string_view piece = rest.substr(0, kPiece);
+        rest.remove_prefix(piece.size());
+        return piece;
+    });
 }
 
-bool posix_regfile_merge(posix_regkey& top, const std::string& fileBytes)
+bool posix_regfile_mergeFile(posix_regkey& top, const char* path, std::vector<posix_regrefusal>& refusals)
 {
-    std::vector<std::wstring> lines = logicalLines(decodeFile(fileBytes));
-    size_t first = 0;
-    while (first < lines.size() && lines[first].empty()) ++first;
-    if (first == lines.size()) return false;
-    if (lines[first] != L"Windows Registry Editor Version 5.00" && lines[first] != L"REGEDIT4") return false;
+    std::FILE* file = std::fopen(path, "rb");
+    if (file == nullptr) return false;
+    struct Closer {
+        std::FILE* file;
+        ~Closer() { std::fclose(file); }
+    } closer{file};
+    std::vector<char> buffer(kPiece);
+    return mergeFrom(top, refusals, [&] {
+        return std::string_view(buffer.data(), std::fread(buffer.data(), 1, buffer.size(), file));
+    });
+}
 
-    posix_regkey* current = nullptr;
-    for (size_t i = first + 1; i < lines.size(); ++i) {
-        const std::wstring& line = lines[i];
-        if (line.empty() || line[0] == L';') continue;
-        if (line[0] == L'[') {
-            current = nullptr;  // values after a bad section header go nowhere
-            size_t close = line.rfind(L']');
-            if (close == std::wstring::npos || !trim(line.substr(close + 1)).empty()) continue;
-            std::wstring path = line.substr(1, close - 1);
-            bool remove = !path.empty() && path[0] == L'-';
-            std::vector<std::wstring> parts = splitPath(remove ? path.substr(1) : path);
-            if (parts.empty() || !isRootName(parts[0])) continue;
-            if (parts.size() - 1 > POSIX_REG_MAX_DEPTH) {
-                TCORE_TRACE(TSRC_POSIX_REGFILE, "key of %u levels is deeper than %d, refused, continue",
-                            static_cast<unsigned>(parts.size() - 1), POSIX_REG_MAX_DEPTH);
-                continue;
-            }
-            if (remove) {
-                if (parts.size() > 1) deletePath(top, parts);
-            } else {
-                current = createPath(top, parts);
-            }
-            continue;
-        }
-        if (current == nullptr) continue;
-        std::wstring name;
-        size_t pos = 0;
-        if (line[0] == L'@') {
-            pos = 1;
-        } else if (line[0] != L'"' || !parseQuoted(line, pos, name)) {
-            continue;
-        }
-        while (pos < line.size() && isBlank(line[pos])) ++pos;
-        if (pos >= line.size() || line[pos] != L'=') continue;
-        // No value this large can fit the limit: refused before it is parsed.
-        if (line.size() - pos > kMaxValueText) {
-            TCORE_TRACE(TSRC_POSIX_REGFILE, "value text of %u characters is too long, refused, continue",
-                        static_cast<unsigned>(line.size() - pos));
-            continue;
-        }
-        posix_regvalue value;
-        value.name = name;
-        bool remove = false;
-        if (!parseData(trim(line.substr(pos + 1)), value, remove)) continue;
-        if (windowsSize(value) > POSIX_REG_MAX_VALUE) {
-            TCORE_TRACE(TSRC_POSIX_REGFILE, "value of %u bytes is larger than %d, refused, continue",
-                        static_cast<unsigned>(windowsSize(value)), POSIX_REG_MAX_VALUE);
-            continue;
-        }
-        if (remove)
-            current->values.erase(posix_reg_fold(name));
-        else
-            current->values[posix_reg_fold(name)] = std::move(value);
-    }
-    return true;
+void posix_regfile_traceRefusals(const std::vector<posix_regrefusal>& refusals)
+{
+    for (const auto& refusal : refusals) tcore_trace(TSRC_POSIX_REGFILE, refusal.line, "%s", refusal.text.c_str());
 }

@@ -38,10 +38,27 @@ struct posix_regkey {
     std::map<std::wstring, std::unique_ptr<posix_regkey>> subkeys;
 };
 
+// What reading a file refused (an over-deep key, an over-long value): the
+// trace line and the line of the check. Kept with the tree read, so that a
+// log opened after the files were read still learns of it.
+struct posix_regrefusal {
+    int line;
+    std::string text;
+};
+
 // Upper-case folding of the ASCII letters, as key and value names compare.
 std::wstring posix_reg_fold(const std::wstring& name);
 
 // Merges one file's content into `top`, whose subkeys are the root keys
 // ("HKEY_LOCAL_MACHINE", ...). A file without a known header is ignored
 // (result false); a malformed line is skipped without affecting the rest.
-bool posix_regfile_merge(posix_regkey& top, const std::string& fileBytes);
+// The text is read a piece at a time: a line longer than any value within
+// the limit is refused as it is read, without being kept or decoded whole,
+// so memory stays bounded however large the file is.
+bool posix_regfile_merge(posix_regkey& top, const std::string& fileBytes, std::vector<posix_regrefusal>& refusals);
+// The same for the file at `path`, read in pieces (false also when it
+// cannot be opened).
+bool posix_regfile_mergeFile(posix_regkey& top, const char* path, std::vector<posix_regrefusal>& refusals);
+
+// Hands every refusal to the error trace.
+void posix_regfile_traceRefusals(const std::vector<posix_regrefusal>& refusals);

@@ -14,7 +14,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <memory>
 #include <mutex>
 #include <sstream>
@@ -22,6 +21,7 @@
 #include <vector>
 
 #include "posix_regfile.h"
+#include "tcore_trace.h"
 
 struct HKEY__ {
     std::shared_ptr<const posix_regkey> tree;  // keeps the snapshot alive
@@ -69,34 +69,53 @@ std::string signatureOf(const std::vector<std::string>& files)
     return sig.str();
 }
 
-std::shared_ptr<const posix_regkey> loadTree(const std::vector<std::string>& files)
+// One reading of the files: the tree and what was refused on the way.
+struct Snapshot {
+    std::shared_ptr<const posix_regkey> tree;
+    std::vector<posix_regrefusal> refusals;
+    // The trace sink the refusals went to. The files are often first read
+    // before the log is on (its path is a registry value), and a snapshot is
+    // used until the files change, so the refusals go to each new sink.
+    tcore_traceSink reportedTo = nullptr;
+};
+
+Snapshot loadSnapshot(const std::vector<std::string>& files)
 {
+    Snapshot snapshot;
     auto top = std::make_shared<posix_regkey>();
-    for (const auto& f : files) {
-        std::ifstream in(f, std::ios::binary);
-        if (!in) continue;
-        std::ostringstream content;
-        content << in.rdbuf();
-        posix_regfile_merge(*top, content.str());
-    }
-    return top;
+    for (const auto& f : files) posix_regfile_mergeFile(*top, f.c_str(), snapshot.refusals);
+    snapshot.tree = std::move(top);
+    return snapshot;
 }
 
 std::shared_ptr<const posix_regkey> currentTree()
 {
     static std::mutex lock;
     static std::string cachedSignature;
-    static std::shared_ptr<const posix_regkey> cached;
+    static Snapshot cached;
     const char* env = std::getenv("DSC_JNA_REGISTRY");
     std::string location = env != nullptr && env[0] != 0 ? env : kDefaultRegistry;
     std::vector<std::string> files = registryFiles(location);
     std::string signature = location + '\n' + signatureOf(files);
-    std::lock_guard<std::mutex> guard(lock);
-    if (!cached || signature != cachedSignature) {
-        cached = loadTree(files);
-        cachedSignature = signature;
+    std::vector<posix_regrefusal> unreported;
+    std::shared_ptr<const posix_regkey> tree;
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        if (!cached.tree || signature != cachedSignature) {
+            cached = loadSnapshot(files);
+            cachedSignature = signature;
+        }
+        tcore_traceSink sink = tcore_getTraceSink();
+        if (sink != nullptr && sink != cached.reportedTo) {
+            unreported = cached.refusals;
+            cached.reportedTo = sink;
+        }
+        tree = cached.tree;
     }
-    return cached;
+    // Traced outside the lock: the sink writes the log, which may read the
+    // registry itself.
+    posix_regfile_traceRefusals(unreported);
+    return tree;
 }
 
 const wchar_t* predefinedName(HKEY key)
