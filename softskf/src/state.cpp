@@ -223,8 +223,11 @@ const char* fault_kind_name(FaultKind kind)
 std::optional<State> parse_state(const std::string& text)
 {
     try {
-        json j = json::parse(text);
-        if (!j.is_object()) return std::nullopt;
+        // Text that is not JSON is told apart without an exception: a state
+        // file is read on every call, and a thrown parse error costs more
+        // than the parse.
+        json j = json::parse(text, nullptr, false);
+        if (j.is_discarded() || !j.is_object()) return std::nullopt;
         State state;
         for (const json& d : j.value("devices", json::array())) state.devices.push_back(device_from_json(d));
         for (const json& f : j.value("faults", json::array())) state.faults.push_back(fault_from_json(f));

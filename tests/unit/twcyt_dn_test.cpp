@@ -45,6 +45,7 @@ TEST(DnWalkTest, ValuesOfOneField)
         Texts values;
     };
     const Case cases[] = {
+        {"CN=a=b, O=c", "CN", {"a=b"}},                       // an "=" with no separator before it is part of the value
         {"C=CN, O=Foo, Inc., CN=user1", "O", {"Foo, Inc."}},  // only the comma before the next "=" separates
         {"C=CN, O=Foo, Inc., CN=user1", "CN", {"user1"}},
         {"C=CN, O=Foo, Inc., CN=user1", "C", {"CN"}},

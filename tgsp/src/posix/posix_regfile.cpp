@@ -15,6 +15,30 @@ namespace {
 // Bytes read from a file at a time.
 constexpr size_t kPiece = 64 * 1024;
 
+// UTF-16LE units from b[i] on, appended as wchar_t (pairs joined); returns
+// where it stopped: before a high surrogate whose low half may be in the
+// next piece, or at an odd last byte.
+size_t appendUtf16(const unsigned char* b, size_t n, size_t i, bool last, std::wstring& out)
+{
+    out.reserve(out.size() + (n - i) / 2);
+    for (; i + 1 < n; i += 2) {
+        char32_t unit = b[i] | (b[i + 1] << 8);
+        if (unit >= 0xD800 && unit <= 0xDBFF) {
+            if (i + 3 < n) {
+                char32_t low = b[i + 2] | (b[i + 3] << 8);
+                if (low >= 0xDC00 && low <= 0xDFFF) {
+                    unit = 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
+                    i += 2;
+                }
+            } else if (!last) {
+                break;  // its low half may be in the next piece
+            }
+        }
+        out.push_back(static_cast<wchar_t>(unit));
+    }
+    return i;
+}
+
 // The file's bytes to wchar_t text, a piece at a time: UTF-16LE after its
 // BOM, otherwise UTF-8 (with or without BOM). Bytes that may belong to a
 // character completed by the next piece are held back, so the text is the
@@ -24,57 +48,49 @@ public:
     // Appends to `out` what `bytes` completes; `last` when no bytes follow.
     void decode(const char* bytes, size_t n, bool last, std::wstring& out)
     {
-        held_.append(bytes, n);
-        size_t used = 0;
-        if (kind_ == Kind::unknown) {
-            if (held_.size() < 3 && !last) return;
-            const auto* b = reinterpret_cast<const unsigned char*>(held_.data());
-            if (held_.size() >= 2 && b[0] == 0xFF && b[1] == 0xFE) {
-                kind_ = Kind::utf16;
-                used = 2;
-            } else {
-                kind_ = Kind::utf8;
-                used = held_.size() >= 3 && b[0] == 0xEF && b[1] == 0xBB && b[2] == 0xBF ? 3 : 0;
-            }
+        if (held_.empty()) {
+            decodeFrom(bytes, n, last, out);
+            return;
         }
-        used = kind_ == Kind::utf16 ? decodeUtf16(used, last, out) : decodeUtf8(used, last, out);
-        held_.erase(0, used);
-        if (last) held_.clear();  // an odd byte at the end of a UTF-16 file
+        std::string joined = std::move(held_);
+        held_.clear();
+        joined.append(bytes, n);
+        decodeFrom(joined.data(), joined.size(), last, out);
     }
 
 private:
     enum class Kind { unknown, utf8, utf16 };
 
-    size_t decodeUtf16(size_t i, bool last, std::wstring& out)
+    void decodeFrom(const char* bytes, size_t n, bool last, std::wstring& out)
     {
-        const auto* b = reinterpret_cast<const unsigned char*>(held_.data());
-        size_t n = held_.size();
-        out.reserve(out.size() + (n - i) / 2);
-        for (; i + 1 < n; i += 2) {
-            char32_t unit = b[i] | (b[i + 1] << 8);
-            if (unit >= 0xD800 && unit <= 0xDBFF) {
-                if (i + 3 < n) {
-                    char32_t low = b[i + 2] | (b[i + 3] << 8);
-                    if (low >= 0xDC00 && low <= 0xDFFF) {
-                        unit = 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
-                        i += 2;
-                    }
-                } else if (!last) {
-                    break;  // its low half may be in the next piece
-                }
+        const auto* b = reinterpret_cast<const unsigned char*>(bytes);
+        size_t used = 0;
+        if (kind_ == Kind::unknown) {
+            if (n < 3 && !last) {
+                held_.assign(bytes, n);
+                return;
             }
-            out.push_back(static_cast<wchar_t>(unit));
+            if (n >= 2 && b[0] == 0xFF && b[1] == 0xFE) {
+                kind_ = Kind::utf16;
+                used = 2;
+            } else {
+                kind_ = Kind::utf8;
+                used = n >= 3 && b[0] == 0xEF && b[1] == 0xBB && b[2] == 0xBF ? 3 : 0;
+            }
         }
-        return i;
+        used = kind_ == Kind::utf16 ? appendUtf16(b, n, used, last, out) : decodeUtf8(bytes, n, used, last, out);
+        // What is left waits for the next piece; at the end it is an odd
+        // byte of a UTF-16 file, dropped.
+        if (!last) held_.assign(bytes + used, n - used);
     }
 
     // A sequence cut at the end of the piece waits for the rest; the
     // converter restarts at every byte that is not a continuation byte, so
     // cutting before such a byte changes nothing.
-    size_t decodeUtf8(size_t start, bool last, std::wstring& out)
+    static size_t decodeUtf8(const char* bytes, size_t n, size_t start, bool last, std::wstring& out)
     {
-        const auto* b = reinterpret_cast<const unsigned char*>(held_.data());
-        size_t end = held_.size();
+        const auto* b = reinterpret_cast<const unsigned char*>(bytes);
+        size_t end = n;
         if (!last) {
             for (size_t back = 1; back <= 3 && back <= end - start; ++back) {
                 unsigned char c = b[end - back];
@@ -84,12 +100,12 @@ private:
                 break;
             }
         }
-        out += posix_utf8ToWide(held_.data() + start, end - start);
+        posix_utf8AppendWide(bytes + start, end - start, out);
         return end;
     }
 
     Kind kind_ = Kind::unknown;
-    std::string held_;
+    std::string held_;  // bytes of a character the next piece completes
 };
 
 bool isBlank(wchar_t c) { return c == L' ' || c == L'\t'; }
@@ -354,9 +370,7 @@ constexpr size_t kMaxLineText = kMaxValueText + 64 * 1024;
 void widenUtf16(std::vector<BYTE>& data)
 {
     std::wstring text;
-    Decoder utf16;
-    utf16.decode("\xFF\xFE", 2, false, text);
-    utf16.decode(reinterpret_cast<const char*>(data.data()), data.size(), true, text);
+    appendUtf16(data.data(), data.size(), 0, true, text);
     data.resize(text.size() * sizeof(wchar_t));
     std::memcpy(data.data(), text.data(), data.size());
 }

@@ -11,14 +11,23 @@ bool isContinuation(unsigned char c) { return (c & 0xC0) == 0x80; }
 std::wstring posix_utf8ToWide(const char* src, size_t len)
 {
     std::wstring out;
-    out.reserve(len);
+    posix_utf8AppendWide(src, len, out);
+    return out;
+}
+
+void posix_utf8AppendWide(const char* src, size_t len, std::wstring& out)
+{
+    out.reserve(out.size() + len);
     const auto* s = reinterpret_cast<const unsigned char*>(src);
     size_t i = 0;
     while (i < len) {
         unsigned char c = s[i];
         if (c < 0x80) {
-            out.push_back(c);
-            ++i;
+            // A run of ASCII goes in at once.
+            size_t run = i + 1;
+            while (run < len && s[run] < 0x80) ++run;
+            out.append(s + i, s + run);
+            i = run;
             continue;
         }
         size_t need = 0;
@@ -47,7 +56,6 @@ std::wstring posix_utf8ToWide(const char* src, size_t len)
         out.push_back(static_cast<wchar_t>(cp));
         i += need + 1;
     }
-    return out;
 }
 
 namespace {

@@ -6,6 +6,8 @@
 #include <string>
 
 std::wstring posix_utf8ToWide(const char* src, size_t len);
+// The same, appended to `out` (no text of its own to allocate and copy).
+void posix_utf8AppendWide(const char* src, size_t len, std::wstring& out);
 std::string posix_wideToUtf8(const wchar_t* src, size_t len);
 // Code points (as the X.500 name renderer yields them) to UTF-8, with the
 // same replacement rule.

@@ -48,13 +48,15 @@ const char* quotedEnd(const char* open)
 // by hand ("O=Foo, Inc.").
 const char* unquotedEnd(const char* value)
 {
-    for (const char* search = value;;) {
-        const char* equals = std::strchr(search, '=');
-        if (equals == nullptr) return value + std::strlen(value);
-        for (const char* q = equals - 1; q >= value; --q)
-            if (*q == ',' || *q == '+') return q;
-        search = equals + 1;
+    // One pass: the separator seen last when an "=" comes is the one closest
+    // before it (looking back from each "=" made a long value quadratic).
+    const char* separator = nullptr;
+    const char* p = value;
+    for (; *p != '\0'; ++p) {
+        if (*p == ',' || *p == '+') separator = p;
+        if (*p == '=' && separator != nullptr) return separator;
     }
+    return p;
 }
 
 // Reads the attribute at `p`; false when no "=" is left.
