@@ -300,6 +300,20 @@ TEST_F(RegFileTest, OverLongValueIsRefusedAndTheRestOfTheFileRead)
     }
 }
 
+// A line too long to keep is refused even when the part behind its name
+// would fit: a value read from the part kept would be cut short.
+TEST_F(RegFileTest, OverLongLineWithALongNameIsRefusedNotCut)
+{
+    std::string name(1200000, 'n');
+    std::string hex = "hex:01";
+    for (int i = 1; i < 1040000; ++i) hex += ",01";  // within the value limit, the line over the one kept
+    dir.write("a.reg", "REGEDIT4\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\A]\n\"" + name + "\"=" + hex + "\n\"v\"=\"one\"\n");
+    TraceCapture traces;
+    EXPECT_EQ(text("SOFTWARE\\A", "v"), "one");
+    EXPECT_EQ(typeOf(L"SOFTWARE\\A", std::wstring(name.begin(), name.end()).c_str()), 0u);
+    EXPECT_TRUE(traces.contains("is too long, refused"));
+}
+
 // A key line longer than any key within the depth limit is refused; the
 // values behind it go nowhere, the next key is read.
 TEST_F(RegFileTest, OverLongKeyLineIsRefused)

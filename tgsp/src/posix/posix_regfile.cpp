@@ -499,9 +499,10 @@ private:
         }
         while (pos < text.size() && isBlank(text[pos])) ++pos;
         if (pos >= text.size() || text[pos] != L'=') return;
-        // No value this large can fit the limit: refused before it is parsed
-        // (a cut line is refused here, before the rest of it is read).
-        if (line.length - pos > kMaxValueText) {
+        // No value this large can fit the limit: refused before it is parsed.
+        // A cut line is refused however long its name is: only its start was
+        // kept, and a value parsed from it would be cut short.
+        if (line.cut || line.length - pos > kMaxValueText) {
             refuse(__LINE__, "value text of %zu characters is too long, refused, continue", line.length - pos);
             return;
         }
