@@ -39,4 +39,4 @@ echo "| data | x86 DLL | faults | / SM3 alone | x64 DLL | faults | / SM3 alone |
 echo "|---|---|---|---|---|---|---|---|"
 join "$work/x86.txt" "$work/x64.txt" | awk '{
   size = $1 >= 1048576 ? $1 / 1048576 " MiB" : $1 / 1024 " KiB"
-  printf "| %s | %.2f ms | %d | %.2f | %.2f ms | %d | %.2f | %.2f |\n", size, $2, $3, $2 / $4, $5, $6, $5 / $7, $5 / $2 }'
+  printf "| %s | %.2f ms | %s | %.2f | %.2f ms | %s | %.2f | %.2f |\n", size, $2, $3, $2 / $4, $5, $6, $5 / $7, $5 / $2 }'

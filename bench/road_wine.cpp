@@ -70,6 +70,8 @@ std::string linuxProcessDir()
 
 // The process's page faults. Wine leaves the Windows counter at zero; there
 // the Linux process's own count of minor faults is read through drive Z:.
+// Zero when neither is found (under a user-mode emulator the Linux process
+// is the emulator's, which the search does not take for this program).
 unsigned long pageFaults()
 {
     PROCESS_MEMORY_COUNTERS counters{};
@@ -200,7 +202,10 @@ int main(int argc, char** argv)
             }
             sm3Times.push_back(sm3Ms);
         }
-        std::printf("%d %.3f %.0f %.3f\n", size, median(times), static_cast<double>(faults) / reps, median(sm3Times));
+        // "-" where the faults could not be counted.
+        char faultsText[32] = "-";
+        if (pageFaults() != 0) std::snprintf(faultsText, sizeof faultsText, "%.0f", static_cast<double>(faults) / reps);
+        std::printf("%d %.3f %s %.3f\n", size, median(times), faultsText, median(sm3Times));
     }
     return 0;
 }
