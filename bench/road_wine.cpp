@@ -94,6 +94,12 @@ unsigned long pageFaults()
     return minorFaults;
 }
 
+template <typename Function>
+Function symbol(HMODULE module, const char* name)
+{
+    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+}
+
 // SM3 alone over the data on the token's first device: what the DLL's
 // SKF_Digest costs without anything else of the road.
 class TokenSm3 {
@@ -102,14 +108,11 @@ public:
     {
         HMODULE token = LoadLibraryA(tokenDll);
         if (token == nullptr) return;
-        enumDev = reinterpret_cast<decltype(&SKF_EnumDev)>(reinterpret_cast<void*>(GetProcAddress(token, "SKF_EnumDev")));
-        connect =
-            reinterpret_cast<decltype(&SKF_ConnectDev)>(reinterpret_cast<void*>(GetProcAddress(token, "SKF_ConnectDev")));
-        digestInit =
-            reinterpret_cast<decltype(&SKF_DigestInit)>(reinterpret_cast<void*>(GetProcAddress(token, "SKF_DigestInit")));
-        digest = reinterpret_cast<decltype(&SKF_Digest)>(reinterpret_cast<void*>(GetProcAddress(token, "SKF_Digest")));
-        closeHandle =
-            reinterpret_cast<decltype(&SKF_CloseHandle)>(reinterpret_cast<void*>(GetProcAddress(token, "SKF_CloseHandle")));
+        enumDev = symbol<decltype(&SKF_EnumDev)>(token, "SKF_EnumDev");
+        connect = symbol<decltype(&SKF_ConnectDev)>(token, "SKF_ConnectDev");
+        digestInit = symbol<decltype(&SKF_DigestInit)>(token, "SKF_DigestInit");
+        digest = symbol<decltype(&SKF_Digest)>(token, "SKF_Digest");
+        closeHandle = symbol<decltype(&SKF_CloseHandle)>(token, "SKF_CloseHandle");
         if (enumDev == nullptr || connect == nullptr || digestInit == nullptr || digest == nullptr ||
             closeHandle == nullptr)
             return;

@@ -131,9 +131,8 @@ int p7sign(const unsigned char* data, int dataLen, bool attached, TextOut text)
         const twcyt_cert* signer = twcyt_cert_dup(cert);
         auto* signature = static_cast<unsigned char*>(tcore_zalloc(TWCYT_SIG_AREA));
         int sigLen = record->source->sign(record, data, dataLen, digestKid, signature);
-        result = sigLen < 0
-                     ? sigLen
-                     : encodeAndBase64(data, dataLen, attached, signer, signature, sigLen, digestKid, text);
+        result = sigLen < 0 ? sigLen
+                            : encodeAndBase64(data, dataLen, attached, signer, signature, sigLen, digestKid, text);
         tcore_free(signature);
         twcyt_cert_free(signer);
     }

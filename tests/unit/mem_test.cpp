@@ -41,8 +41,8 @@ bool mapped(const void* p)
 // its first and its last page are no longer mapped.
 TEST(MemTest, LargeBlocksAreWholeAndReleasedTheWayTheyWereTaken)
 {
-    const std::vector<size_t> sizes = {0, 1, 4095, 4097, 31 * kMiB, 32 * kMiB - 1, 32 * kMiB, 32 * kMiB + 1,
-                                       45 * kMiB + 123};
+    const std::vector<size_t> sizes = {
+        0, 1, 4095, 4097, 31 * kMiB, 32 * kMiB - 1, 32 * kMiB, 32 * kMiB + 1, 45 * kMiB + 123};
     std::vector<Block> blocks;
     std::vector<void*> zeroed;
     for (size_t size : sizes) {
