@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds the JNA binding and its jar, compiles the JUnit tests with javac
 # (Debian's libjna-java and junit5, no network) and runs them, through the
-# jar, against three soft-token vendors provisioned for this run, under a
-# UTF-8, a GBK and the C locale.
+# jar, against four soft-token vendors provisioned for this run, under the
+# C, a UTF-8, a GBK and a KOI8-R locale. javadoc checks the binding's
+# documentation first (every public element described, no broken link).
 #   java/run-tests.sh BUILD_DIR    (the Linux build, for example build/linux)
 # The jar lands in BUILD_DIR/../java/dsc-jna.jar with every library it finds:
 # BUILD_DIR's, and the Windows DLLs of ../win32 and ../win64 when built.
@@ -42,10 +43,16 @@ mkdir -p "$classes/main" "$classes/test" "$classes/gen/dscjna" "$work/jar"
 printf '#include "tcore_result_codes.h"\nDSC_RESULT_CODES(JAVA_ENTRY)\n' |
   cpp -P -I "$here/../tgsp/src/tcore" -D'JAVA_ENTRY(code,name,meaning)=name(code, meaning),' |
   sed -e '/^[[:space:]]*$/d' -e 's/\([^\\]\)" \{1,\}"/\1/g' -e 's/"), /"),\n/g' >"$work/result-codes"
-awk -v list="$work/result-codes" '/@RESULT_CODES@/ { while ((getline line < list) > 0) print "    " line; next } { print }' \
+# Each constant is described by its meaning, so that javadoc finds no public element without one.
+awk -v list="$work/result-codes" '/@RESULT_CODES@/ { while ((getline line < list) > 0) {
+    if (match(line, /"([^"\\]|\\.)*"/)) print "    /** " substr(line, RSTART + 1, RLENGTH - 2) ". */"
+    print "    " line } next } { print }' \
   "$here/src/dscjna/ResultCode.java.in" >"$classes/gen/dscjna/ResultCode.java"
 javac -Xlint:all -Werror -encoding UTF-8 -d "$classes/main" -cp "$jars/jna.jar" \
   "$here"/src/dscjna/*.java "$classes/gen/dscjna/ResultCode.java"
+javadoc -quiet -Xdoclint:all -Werror -encoding UTF-8 -d "$work/javadoc" -cp "$jars/jna.jar" \
+  "$here"/src/dscjna/*.java "$classes/gen/dscjna/ResultCode.java" >"$work/javadoc.log" 2>&1 ||
+  { cat "$work/javadoc.log" >&2; echo "javadoc of the binding failed" >&2; exit 1; }
 javac -encoding UTF-8 -d "$classes/test" -cp "$classes/main:$jars/jna.jar:$jars/junit-jupiter-api.jar:$jars/apiguardian-api.jar:$jars/opentest4j.jar" \
   "$here"/test/dscjna/*.java
 
@@ -75,7 +82,9 @@ diff -u "$work/example.readme" "$work/example.tested" ||
 # Through the jar alone (no jna.library.path), under each locale: the library
 # reads the locale's codeset from the same variables the JVM does.
 run_classpath="$out/dsc-jna.jar:$classes/test:$jars/jna.jar"
-for locale in C.UTF-8 zh_CN.GBK C; do
+# ru_RU.koi8r is spelled as `locale -a` lists it: the binding must read that
+# spelling as the library does.
+for locale in C.UTF-8 zh_CN.GBK ru_RU.koi8r C; do
   echo "=== java under LANG=$locale ==="
   env -u LC_ALL -u LC_CTYPE LANG="$locale" \
     DSC_JNA_REGISTRY="$work/test.reg" DSC_JNA_STORES="$work/stores" DSC_JNA_CHOOSER="$work/cancel-chooser" \

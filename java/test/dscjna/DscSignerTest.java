@@ -145,7 +145,7 @@ class DscSignerTest {
         assertTrue(Tokens.verified("rsa", selected.sign(data, Tokens.RSA_PIN), data, "rsa"));
         assertThrows(IllegalStateException.class, () -> selected.sign(data, Tokens.RSA_PIN), "used up");
         selected.close();  // already released: nothing to do
-        assertFalse(DscLibrary.LOCK.isLocked());
+        assertFalse(LibraryLock.isHeld());
     }
 
     @Test
@@ -174,7 +174,7 @@ class DscSignerTest {
                     signer.sign(Selection.byField("CN", Tokens.SM2_CN), data, Tokens.SM2_PIN), data, "sm2"));
             assertThrows(IllegalStateException.class, () -> first.sign(data, Tokens.RSA_PIN));
         }
-        assertFalse(DscLibrary.LOCK.isLocked());
+        assertFalse(LibraryLock.isHeld());
     }
 
     @Test

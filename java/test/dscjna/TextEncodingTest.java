@@ -6,6 +6,7 @@ import static org.junit.jupiter.api.Assertions.assertTrue;
 
 import java.nio.charset.Charset;
 import java.nio.charset.StandardCharsets;
+import java.time.Duration;
 import java.util.List;
 import java.util.Map;
 import org.junit.jupiter.api.Test;
@@ -24,11 +25,8 @@ class TextEncodingTest {
         for (Charset cs : List.of(StandardCharsets.UTF_8, Charset.forName("GBK"))) {
             byte[] value = (Tokens.ZH_CN + "\0").getBytes(cs);
             int rc;
-            DscLibrary.LOCK.lock();
-            try {
+            try (DscLibrary.Hold hold = DscLibrary.lock(Duration.ofSeconds(30))) {
                 rc = lib.Sgn_SelectCertByDn("CN\0".getBytes(StandardCharsets.US_ASCII), value, new byte[DscSigner.CERT_AREA]);
-            } finally {
-                DscLibrary.LOCK.unlock();
             }
             if (cs.equals(chosen)) assertTrue(rc >= 0, cs + " is the binding's charset, yet " + DscException.describe(rc));
             else if (chosen.equals(StandardCharsets.UTF_8))  // GBK bytes are no UTF-8 text
