@@ -88,7 +88,7 @@ for locale in C.UTF-8 zh_CN.GBK ru_RU.koi8r C; do
   echo "=== java under LANG=$locale ==="
   env -u LC_ALL -u LC_CTYPE LANG="$locale" \
     DSC_JNA_REGISTRY="$work/test.reg" DSC_JNA_STORES="$work/stores" DSC_JNA_CHOOSER="$work/cancel-chooser" \
-    java -Ddsc.test.tokens="$work" -Ddsc.test.verifiers="$here/../tools/demo" \
+    java -Ddsc.test.tokens="$work" -Ddsc.test.verifiers="$here/../tools/demo" -Ddsc.test.library="$build/dsc_jna/libdsc_jna_v3.so" \
     -Ddsc.test.classpath="$run_classpath" -Ddsc.test.classes-without-natives="$classes/main:$classes/test:$jars/jna.jar" \
     -jar "$jars/junit-platform-console-standalone.jar" --disable-banner --disable-ansi-colors --details=tree \
     --class-path "$run_classpath" --select-package dscjna

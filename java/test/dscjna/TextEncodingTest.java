@@ -47,7 +47,14 @@ class TextEncodingTest {
                 new Case("UTF-8", false, Map.of("native.encoding", "ANSI_X3.4-1968"), Map.of("LANG", "C")),
                 new Case("GB2312", false, Map.of("native.encoding", "GB2312"), Map.of("LANG", "zh_CN")),
                 new Case("UTF-8", false, Map.of("native.encoding", "ANSI_X3.4-1968"), Map.of("LANG", "xx_YY")),
-                new Case("UTF-8", false, Map.of(), Map.of()));
+                new Case("UTF-8", false, Map.of(), Map.of()),
+                // Spelled as `locale -a` lists them: the C library's converter reads any spelling, so must the binding.
+                new Case("KOI8-R", false, Map.of(), Map.of("LANG", "ru_RU.koi8r")),
+                new Case("ISO-8859-15", false, Map.of(), Map.of("LC_ALL", "de_DE.iso885915@euro")),
+                new Case("EUC-JP", false, Map.of(), Map.of("LANG", "ja_JP.eucjp")),
+                new Case("Big5", false, Map.of(), Map.of("LANG", "zh_TW.big5")),
+                new Case("GB18030", false, Map.of(), Map.of("LANG", "zh_CN.gb18030")),
+                new Case("ISO-8859-1", false, Map.of(), Map.of("LANG", "en_US.ISO8859_1")));
         for (Case c : cases) {
             Charset cs = DscText.choose(c.properties::get, c.env::get, c.windows);
             assertEquals(Charset.forName(c.expected), cs, c.toString());
