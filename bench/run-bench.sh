@@ -12,6 +12,9 @@ reps=${4:-5}
 here=$(cd "$(dirname "$0")" && pwd)
 
 echo "machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), $(free -g | awk '/^Mem:/ { print $2 }') GiB"
+if [ "${DSC_I386_EMULATED:-}" = 1 ]; then
+  echo "32-bit Windows programs run under a user-mode emulator here: their figures are emulated; compare only ratios within this run"
+fi
 for name in bench_base64 bench_pkcs7 bench_road bench_select; do
   echo "=== $name (median of $reps runs) ==="
   "$linux/bench/$name" --benchmark_repetitions="$reps" --benchmark_report_aggregates_only=true

@@ -50,11 +50,16 @@ awk -v list="$work/result-codes" '/@RESULT_CODES@/ { while ((getline line < list
   "$here/src/dscjna/ResultCode.java.in" >"$classes/gen/dscjna/ResultCode.java"
 javac -Xlint:all -Werror -encoding UTF-8 -d "$classes/main" -cp "$jars/jna.jar" \
   "$here"/src/dscjna/*.java "$classes/gen/dscjna/ResultCode.java"
-javadoc -quiet -Xdoclint:all -Werror -encoding UTF-8 -d "$work/javadoc" -cp "$jars/jna.jar" \
-  "$here"/src/dscjna/*.java "$classes/gen/dscjna/ResultCode.java" >"$work/javadoc.log" 2>&1 ||
+# The server-side verifier (dscjna.verify) needs BouncyCastle; the binding does not.
+bc="$jars/bcprov.jar:$jars/bcpkix.jar:$jars/bcutil.jar"
+javac -Xlint:all,-path -Werror -encoding UTF-8 -d "$classes/main" -cp "$classes/main:$bc" "$here"/src/dscjna/verify/*.java
+javadoc -quiet -Xdoclint:all -Werror -encoding UTF-8 -d "$work/javadoc" -cp "$jars/jna.jar:$bc" \
+  "$here"/src/dscjna/*.java "$here"/src/dscjna/verify/*.java "$classes/gen/dscjna/ResultCode.java" >"$work/javadoc.log" 2>&1 ||
   { cat "$work/javadoc.log" >&2; echo "javadoc of the binding failed" >&2; exit 1; }
-javac -encoding UTF-8 -d "$classes/test" -cp "$classes/main:$jars/jna.jar:$jars/junit-jupiter-api.jar:$jars/apiguardian-api.jar:$jars/opentest4j.jar" \
-  "$here"/test/dscjna/*.java
+javac -encoding UTF-8 -d "$classes/test" -cp "$classes/main:$jars/jna.jar:$bc:$jars/junit-jupiter-api.jar:$jars/apiguardian-api.jar:$jars/opentest4j.jar" \
+  "$here"/test/dscjna/*.java "$here"/test/dscjna/verify/*.java
+"$here/../tests/verify-table/make-table" "$work/verify-table" "$build/dsc_jna/dsc-sign" "$build/softskf/tool/softskf-tool" \
+  "$build/softskf/libsoftskf.so"
 
 # The jar: the classes, and the libraries under JNA's platform folders. The
 # Linux chooser goes beside its library: the binding unpacks both together.
@@ -79,16 +84,25 @@ awk '/^```java$/ { inside = 1; next } /^```$/ { if (inside) exit } inside' \
 diff -u "$work/example.readme" "$work/example.tested" ||
   { echo "README's Java example differs from java/test/dscjna/ReadmeExample.java" >&2; exit 1; }
 
+# And the server-side example, the README's second Java block.
+sed -n '/README verify example begins/,/README verify example ends/p' "$here/test/dscjna/verify/ReadmeVerifyExample.java" |
+  sed '1d;$d' | sed 's/^        //' >"$work/verify-example.tested"
+awk '/^```java$/ { if (++n == 2) { inside = 1; next } } /^```$/ { if (inside) exit } inside' \
+  <(sed -n '/^## Using it from Java/,/^## /p' "$here/../README.md") >"$work/verify-example.readme"
+diff -u "$work/verify-example.readme" "$work/verify-example.tested" ||
+  { echo "README's Java verify example differs from java/test/dscjna/verify/ReadmeVerifyExample.java" >&2; exit 1; }
+
 # Through the jar alone (no jna.library.path), under each locale: the library
 # reads the locale's codeset from the same variables the JVM does.
-run_classpath="$out/dsc-jna.jar:$classes/test:$jars/jna.jar"
+run_classpath="$out/dsc-jna.jar:$classes/test:$jars/jna.jar:$bc"
 # ru_RU.koi8r is spelled as `locale -a` lists it: the binding must read that
 # spelling as the library does.
 for locale in C.UTF-8 zh_CN.GBK ru_RU.koi8r C; do
   echo "=== java under LANG=$locale ==="
   env -u LC_ALL -u LC_CTYPE LANG="$locale" \
     DSC_JNA_REGISTRY="$work/test.reg" DSC_JNA_STORES="$work/stores" DSC_JNA_CHOOSER="$work/cancel-chooser" \
-    java -Ddsc.test.tokens="$work" -Ddsc.test.verifiers="$here/../tools/demo" -Ddsc.test.library="$build/dsc_jna/libdsc_jna_v3.so" \
+    java -Ddsc.test.tokens="$work" -Ddsc.test.verifiers="$here/../tools/demo" -Ddsc.test.verify-table="$work/verify-table" \
+      -Ddsc.test.library="$build/dsc_jna/libdsc_jna_v3.so" \
     -Ddsc.test.classpath="$run_classpath" -Ddsc.test.classes-without-natives="$classes/main:$classes/test:$jars/jna.jar" \
     -jar "$jars/junit-platform-console-standalone.jar" --disable-banner --disable-ansi-colors --details=tree \
     --class-path "$run_classpath" --select-package dscjna

@@ -10,7 +10,11 @@
 #ifndef SKFAPI_H
 #define SKFAPI_H
 
+#include <stddef.h>
 #include <stdint.h>
+#ifdef __cplusplus
+#include <type_traits>
+#endif
 
 #if defined(_WIN32) && !defined(_WIN64)
 #define DEVAPI __stdcall
@@ -196,10 +200,40 @@ typedef struct Struct_ECCSIGNATUREBLOB {
 #pragma pack(pop)
 
 #ifdef __cplusplus
+/* The standard lays the structures out byte by byte; a vendor library fills
+ * them at these offsets whatever our compiler would choose. */
+#define SKF_LAYOUT(type, member, offset) static_assert(offsetof(type, member) == (offset), #type "." #member " offset");
+SKF_LAYOUT(DEVINFO, Version, 0)
+SKF_LAYOUT(DEVINFO, Manufacturer, 2)
+SKF_LAYOUT(DEVINFO, Issuer, 66)
+SKF_LAYOUT(DEVINFO, Label, 130)
+SKF_LAYOUT(DEVINFO, SerialNumber, 162)
+SKF_LAYOUT(DEVINFO, HWVersion, 194)
+SKF_LAYOUT(DEVINFO, FirmwareVersion, 196)
+SKF_LAYOUT(DEVINFO, AlgSymCap, 198)
+SKF_LAYOUT(DEVINFO, AlgAsymCap, 202)
+SKF_LAYOUT(DEVINFO, AlgHashCap, 206)
+SKF_LAYOUT(DEVINFO, DevAuthAlgId, 210)
+SKF_LAYOUT(DEVINFO, TotalSpace, 214)
+SKF_LAYOUT(DEVINFO, FreeSpace, 218)
+SKF_LAYOUT(DEVINFO, MaxECCBufferSize, 222)
+SKF_LAYOUT(DEVINFO, MaxBufferSize, 226)
+SKF_LAYOUT(DEVINFO, Reserved, 230)
+SKF_LAYOUT(RSAPUBLICKEYBLOB, AlgID, 0)
+SKF_LAYOUT(RSAPUBLICKEYBLOB, BitLen, 4)
+SKF_LAYOUT(RSAPUBLICKEYBLOB, Modulus, 8)
+SKF_LAYOUT(RSAPUBLICKEYBLOB, PublicExponent, 264)
+SKF_LAYOUT(ECCPUBLICKEYBLOB, BitLen, 0)
+SKF_LAYOUT(ECCPUBLICKEYBLOB, XCoordinate, 4)
+SKF_LAYOUT(ECCPUBLICKEYBLOB, YCoordinate, 68)
+SKF_LAYOUT(ECCSIGNATUREBLOB, r, 0)
+SKF_LAYOUT(ECCSIGNATUREBLOB, s, 64)
+#undef SKF_LAYOUT
 static_assert(sizeof(DEVINFO) == 294, "DEVINFO layout");
 static_assert(sizeof(RSAPUBLICKEYBLOB) == 268, "RSAPUBLICKEYBLOB layout");
 static_assert(sizeof(ECCPUBLICKEYBLOB) == 132, "ECCPUBLICKEYBLOB layout");
 static_assert(sizeof(ECCSIGNATUREBLOB) == 128, "ECCSIGNATUREBLOB layout");
+static_assert(sizeof(SKF_ULONG) == 4 && sizeof(SKF_BOOL) == 4 && sizeof(SKF_DWORD) == 4, "32-bit ULONG, BOOL, DWORD");
 extern "C" {
 #endif
 
@@ -262,6 +296,36 @@ SKF_ULONG DEVAPI SKF_CloseHandle(SKF_HANDLE hHandle);
 
 #ifdef __cplusplus
 }
+
+#if defined(_WIN32) && !defined(_WIN64)
+/* Every function above is called through a pointer typed after its
+ * prototype. On 32-bit Windows a vendor library's function pops its own
+ * arguments (__stdcall); a pointer typed cdecl would pop them again and
+ * corrupt the stack only at run time, so the convention is pinned here, in
+ * the type, where a change fails the build. */
+#define SKF_STDCALL(name, params)                                                                                      \
+    static_assert(std::is_same_v<decltype(&name), SKF_ULONG(__stdcall*) params>, #name " is __stdcall");
+SKF_STDCALL(SKF_EnumDev, (SKF_BOOL, SKF_LPSTR, SKF_ULONG*))
+SKF_STDCALL(SKF_ConnectDev, (SKF_LPSTR, DEVHANDLE*))
+SKF_STDCALL(SKF_DisConnectDev, (DEVHANDLE))
+SKF_STDCALL(SKF_GetDevInfo, (DEVHANDLE, DEVINFO*))
+SKF_STDCALL(SKF_ChangePIN, (HAPPLICATION, SKF_ULONG, SKF_LPSTR, SKF_LPSTR, SKF_ULONG*))
+SKF_STDCALL(SKF_VerifyPIN, (HAPPLICATION, SKF_ULONG, SKF_LPSTR, SKF_ULONG*))
+SKF_STDCALL(SKF_EnumApplication, (DEVHANDLE, SKF_LPSTR, SKF_ULONG*))
+SKF_STDCALL(SKF_OpenApplication, (DEVHANDLE, SKF_LPSTR, HAPPLICATION*))
+SKF_STDCALL(SKF_CloseApplication, (HAPPLICATION))
+SKF_STDCALL(SKF_OpenContainer, (HAPPLICATION, SKF_LPSTR, HCONTAINER*))
+SKF_STDCALL(SKF_CloseContainer, (HCONTAINER))
+SKF_STDCALL(SKF_EnumContainer, (HAPPLICATION, SKF_LPSTR, SKF_ULONG*))
+SKF_STDCALL(SKF_GetContainerType, (HCONTAINER, SKF_ULONG*))
+SKF_STDCALL(SKF_ExportCertificate, (HCONTAINER, SKF_BOOL, SKF_BYTE*, SKF_ULONG*))
+SKF_STDCALL(SKF_RSASignData, (HCONTAINER, SKF_BYTE*, SKF_ULONG, SKF_BYTE*, SKF_ULONG*))
+SKF_STDCALL(SKF_ECCSignData, (HCONTAINER, SKF_BYTE*, SKF_ULONG, PECCSIGNATUREBLOB))
+SKF_STDCALL(SKF_ExportPublicKey, (HCONTAINER, SKF_BOOL, SKF_BYTE*, SKF_ULONG*))
+SKF_STDCALL(SKF_DigestInit, (DEVHANDLE, SKF_ULONG, ECCPUBLICKEYBLOB*, unsigned char*, SKF_ULONG, SKF_HANDLE*))
+SKF_STDCALL(SKF_Digest, (SKF_HANDLE, SKF_BYTE*, SKF_ULONG, SKF_BYTE*, SKF_ULONG*))
+#undef SKF_STDCALL
+#endif
 #endif
 
 #endif /* SKFAPI_H */

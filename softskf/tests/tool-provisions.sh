@@ -33,7 +33,7 @@ expect_status 0 "provision an RSA token in one command" \
   --subject "/CN=Test User RSA/O=softskf" --cert-out "$work/rsa.pem"
 
 expect_status 0 "SM2 certificate verifies against the test CA" \
-  openssl verify -CAfile "$m.ca/sm2-ca.crt" "$work/sm2.pem"
+  openssl verify -vfyopt distid:1234567812345678 -CAfile "$m.ca/sm2-ca.crt" "$work/sm2.pem"
 expect_status 0 "RSA certificate verifies against the test CA" \
   openssl verify -CAfile "$m.ca/rsa-ca.crt" "$work/rsa.pem"
 if openssl x509 -in "$work/sm2.pem" -noout -text | grep -q "Signature Algorithm: SM2-with-SM3"; then

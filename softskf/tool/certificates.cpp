@@ -99,6 +99,23 @@ void add_extension(X509* cert, X509* issuer, int nid, const char* value)
 
 const EVP_MD* digest_for(EVP_PKEY* signer) { return EVP_PKEY_is_a(signer, "SM2") ? EVP_sm3() : EVP_sha256(); }
 
+// An SM2 certificate signature is over Z with the default signer identity,
+// as GM/T 0015 and every SM2 verifier expect. OpenSSL 3 takes no identity
+// when none is set, so it is set here on the key context.
+void sign_certificate(X509* cert, EVP_PKEY* issuer_key)
+{
+    std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> md(EVP_MD_CTX_new(), EVP_MD_CTX_free);
+    std::unique_ptr<EVP_PKEY_CTX, decltype(&EVP_PKEY_CTX_free)> key(
+        EVP_PKEY_CTX_new_from_pkey(nullptr, issuer_key, nullptr), EVP_PKEY_CTX_free);
+    static const char kDefaultId[] = "1234567812345678";
+    bool sm2 = EVP_PKEY_is_a(issuer_key, "SM2");
+    bool ok = md && key && (!sm2 || EVP_PKEY_CTX_set1_id(key.get(), kDefaultId, sizeof kDefaultId - 1) == 1);
+    if (ok) EVP_MD_CTX_set_pkey_ctx(md.get(), key.get());
+    ok = ok && EVP_DigestSignInit(md.get(), nullptr, digest_for(issuer_key), nullptr, issuer_key) == 1 &&
+         X509_sign_ctx(cert, md.get()) > 0;
+    if (!ok) fail("cannot sign the certificate");
+}
+
 Cert make_certificate(EVP_PKEY* subject_key, const CertificateRequest& request, X509* issuer, EVP_PKEY* issuer_key,
                       bool is_ca)
 {
@@ -120,8 +137,7 @@ Cert make_certificate(EVP_PKEY* subject_key, const CertificateRequest& request, 
                   is_ca ? "critical,keyCertSign,cRLSign" : "critical,digitalSignature,nonRepudiation");
     add_extension(cert.get(), signer_cert, NID_subject_key_identifier, "hash");
     if (issuer) add_extension(cert.get(), signer_cert, NID_authority_key_identifier, "keyid:always");
-    // SM2 signatures use the default identity: OpenSSL applies it when none is set.
-    if (!X509_sign(cert.get(), issuer_key, digest_for(issuer_key))) fail("cannot sign the certificate");
+    sign_certificate(cert.get(), issuer_key);
     return cert;
 }
 

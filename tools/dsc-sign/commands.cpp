@@ -14,7 +14,9 @@
 #include "pin.h"
 #include "result_codes.h"
 #include "usage.h"
+#include "crypto.h"
 #include "verify.h"
+#include "verify_report.h"
 
 namespace {
 
@@ -329,51 +331,55 @@ int cmd_prop(const DscLibrary& lib, const ParsedArgs& a)
     return kExitOk;
 }
 
-const char* outcome_name(VerifyOutcome outcome)
+// verify's own failures: what cannot be read and what is not given are not
+// verdicts about a signature, so they share the usage status (2).
+int verify_input_error(const std::string& message)
 {
-    switch (outcome) {
-    case VerifyOutcome::kVerified: return "verified";
-    case VerifyOutcome::kBadSignature: return "bad signature";
-    case VerifyOutcome::kContentMismatch: return "content mismatch";
-    case VerifyOutcome::kUnknownAlgorithm: return "unknown algorithm";
-    case VerifyOutcome::kMalformed: return "malformed input";
-    case VerifyOutcome::kNoContent: return "no content";
-    case VerifyOutcome::kUnavailable: return "not available";
-    }
-    return "failed";
+    std::fprintf(stderr, "dsc-sign verify: %s\n", message.c_str());
+    return kExitUsage;
 }
 
 int cmd_verify(const ParsedArgs& a)
 {
-    if (const char* missing = verify_missing()) return usage_error("verify", missing);
     if (a.positional.size() != 1) return usage_error("verify", "give one P7 file");
     const std::string& path = a.positional[0];
     const char* contentPath = a.value("--content");
-    if (contentPath && is_standard_stream(path) && is_standard_stream(contentPath))
-        return usage_error("verify", "standard input can hold the P7 or the content, not both");
+    const char* caPath = a.value("--ca");
+    int fromStdin = is_standard_stream(path) + (contentPath && is_standard_stream(contentPath)) +
+                    (caPath && is_standard_stream(caPath));
+    if (fromStdin > 1)
+        return usage_error("verify", "standard input can hold only one of the P7, the content and the CA file");
     std::string sm2Id = a.has("--sm2-id") ? a.value("--sm2-id") : kDefaultSm2Id;
     // ENTL, the identity's length in bits, is a 16-bit field of Z.
     if (sm2Id.size() > 8191) return usage_error("verify", "--sm2-id is longer than 8191 bytes, the limit of SM2's Z");
 
-    std::vector<unsigned char> input, der, content;
+    std::vector<unsigned char> input, der, content, caText;
+    std::vector<Certificate> anchors;
     std::string error;
-    if (!read_input(path, input, error)) return file_error("verify", error);
-    if (contentPath && !read_input(contentPath, content, error)) return file_error("verify", error);
-    if (!der_from_any_form(input, der))
-        return file_error("verify",
-                          "malformed input: " + display_name(path) + " is not a SignedData in DER, PEM or base64");
-
-    VerifyReport r = verify_signed_data(der, contentPath ? &content : nullptr, sm2Id);
-    if (r.outcome == VerifyOutcome::kNoContent || r.outcome == VerifyOutcome::kUnavailable)
-        return usage_error("verify", r.reason);
-    if (r.outcome != VerifyOutcome::kVerified) {
-        std::fprintf(stderr, "dsc-sign verify: %s: %s\n", outcome_name(r.outcome), r.reason.c_str());
-        if (!r.signer.empty()) std::fprintf(stderr, "  signer: %s\n", r.signer.c_str());
-        return kExitFailed;
+    if (!read_input(path, input, error)) return verify_input_error(error);
+    if (contentPath && !read_input(contentPath, content, error)) return verify_input_error(error);
+    if (caPath && (!read_input(caPath, caText, error) || !read_anchors(caText, anchors, error)))
+        return verify_input_error("--ca " + display_name(caPath) + ": " + error);
+    bool json = a.has("--json");
+    VerifyReport r;
+    if (!der_from_any_form(input, der)) {
+        r.verdict = Verdict::kMalformed;
+        r.reason = display_name(path) + " is not a SignedData in DER, PEM or base64";
+    } else {
+        crypto_init();
+        VerifyOptions options;
+        options.content = contentPath ? &content : nullptr;
+        options.sm2Id = sm2Id;
+        options.anchors = caPath ? &anchors : nullptr;
+        r = verify_signed_data(der, options);
     }
-    std::printf("signer: %s\nalgorithm: %s\ncontent: %s, %zu bytes\nverified\n", r.signer.c_str(), r.algorithm.c_str(),
-                r.attached ? "attached" : "detached", r.contentLength);
-    return kExitOk;
+    if (json) print_report_json(stdout, r);
+    if (r.verdict == Verdict::kNoContent) {
+        std::fprintf(stderr, "dsc-sign verify: %s\n%s", r.reason.c_str(), json ? "" : command_usage("verify"));
+        return kExitUsage;
+    }
+    if (!json || r.verdict != Verdict::kValid) print_report_text(r);
+    return verdict_exit_status(r.verdict);
 }
 
 }  // namespace
@@ -397,7 +403,7 @@ int run_command(const DscLibrary* lib, const std::string& command, const std::ve
         ok = parse_args(args, {"--dn", "--field", "--value", "--key-sn", PIN_OPTIONS("--pin"), "--out", "--form"},
                         {"--all", "--detached"}, a, error);
     else if (command == "verify")
-        ok = parse_args(args, {"--content", "--sm2-id"}, {}, a, error);
+        ok = parse_args(args, {"--content", "--sm2-id", "--ca"}, {"--json"}, a, error);
     else {
         std::fprintf(stderr, "dsc-sign: unknown command %s\n%s", command.c_str(), general_usage());
         return kExitUsage;
