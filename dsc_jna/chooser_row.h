@@ -1,18 +1,36 @@
-// One chooser row, "index:algorithm:name:issuer", split into its parts. The
+// One chooser row, "index:algorithm:name:issuer", built and split. The
 // dialog, the Linux launcher and the dsc_chooser program all read rows the
 // same way, over whatever character type their platform hands them.
 #pragma once
 
 #include <climits>
+#include <string>
 #include <string_view>
+#include <utility>
 
 template <typename Ch>
 struct chooser_row {
     int index;
-    std::basic_string_view<Ch> algorithm;
-    std::basic_string_view<Ch> name;
-    std::basic_string_view<Ch> issuer;
+    std::basic_string<Ch> algorithm;
+    std::basic_string<Ch> name;
+    std::basic_string<Ch> issuer;
 };
+
+// A certificate name may hold a ':' (an organisation "Acme: Sales", a DN
+// with a URI), which would shift every later column. In a row the text
+// fields therefore write ':' as "\:" and '\' as "\\"; a reader that knows
+// nothing of this still finds the index before the first ':'.
+template <typename Ch>
+std::basic_string<Ch> chooser_escapeField(std::basic_string_view<Ch> field)
+{
+    std::basic_string<Ch> out;
+    out.reserve(field.size());
+    for (Ch c : field) {
+        if (c == Ch(':') || c == Ch('\\')) out += Ch('\\');
+        out += c;
+    }
+    return out;
+}
 
 // The index field read as a signed decimal integer the way the C library's
 // atoi reads it (optional sign, digits up to the first other character, 0
@@ -32,20 +50,46 @@ int chooser_parseIndex(std::basic_string_view<Ch> text)
     return value > INT_MAX ? INT_MAX : static_cast<int>(value);
 }
 
-// Splits at the first three ':'; the issuer keeps any further ones. False
-// (and `row` untouched) for a text with fewer than three.
+// Reads one field from `at`: up to the next unescaped ':' when `last` is
+// false (false when there is none), else to the end, where a ':' is kept.
+// A '\\' before any other character, or at the end, stands for itself.
+template <typename Ch>
+bool chooser_readField(std::basic_string_view<Ch> text, size_t* at, bool last, std::basic_string<Ch>* field)
+{
+    field->clear();
+    size_t i = *at;
+    while (i < text.size()) {
+        Ch c = text[i];
+        if (c == Ch('\\') && i + 1 < text.size() && (text[i + 1] == Ch(':') || text[i + 1] == Ch('\\'))) {
+            *field += text[i + 1];
+            i += 2;
+            continue;
+        }
+        if (c == Ch(':') && !last) {
+            *at = i + 1;
+            return true;
+        }
+        *field += c;
+        ++i;
+    }
+    *at = i;
+    return last;
+}
+
+// Splits a row "index:algorithm:name:issuer" at its first three unescaped
+// ':'; the issuer keeps any further ones. False (and `row` untouched) for a
+// text with fewer than three.
 template <typename Ch>
 bool chooser_splitRow(std::basic_string_view<Ch> text, chooser_row<Ch>* row)
 {
     size_t first = text.find(Ch(':'));
     if (first == text.npos) return false;
-    size_t second = text.find(Ch(':'), first + 1);
-    if (second == text.npos) return false;
-    size_t third = text.find(Ch(':'), second + 1);
-    if (third == text.npos) return false;
-    row->index = chooser_parseIndex(text.substr(0, first));
-    row->algorithm = text.substr(first + 1, second - first - 1);
-    row->name = text.substr(second + 1, third - second - 1);
-    row->issuer = text.substr(third + 1);
+    size_t at = first + 1;
+    chooser_row<Ch> read;
+    if (!chooser_readField(text, &at, false, &read.algorithm) || !chooser_readField(text, &at, false, &read.name))
+        return false;
+    chooser_readField(text, &at, true, &read.issuer);
+    read.index = chooser_parseIndex(text.substr(0, first));
+    *row = std::move(read);
     return true;
 }

@@ -7,8 +7,10 @@
 #include <windows.h>
 
 // Shows the modal certificate chooser: one row per candidate, each row the
-// text "index:algorithm:name:issuer" (the issuer part is the rest of the text,
-// colons included; a row with fewer than three ':' is skipped). The first row
+// text "index:algorithm:name:issuer" where a ':' or '\' inside the three text
+// fields is written "\:" or "\\" (chooser_row.h); the issuer part is the rest
+// of the text, colons included; a row with fewer than three unescaped ':' is
+// skipped. The first row
 // is selected when it opens. Returns 1 when the user accepted a row (its
 // index, read from the row text, is stored in *chosenIndex), 2 when the user
 // cancelled (Esc / Cancel), -1 when no dialog could be shown.
