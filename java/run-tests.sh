@@ -36,25 +36,16 @@ mkdir -p "$work/stores"
 
 rm -rf "$classes"
 mkdir -p "$classes/main" "$classes/test" "$classes/gen/dscjna" "$work/jar"
-# ResultCode.java: the template filled with the library's one list of result
-# codes, read through the C preprocessor, so Java names what C returns. A
-# meaning too long for one line is written as adjacent C literals ("a " "b"),
-# which Java does not join: they are joined here.
-printf '#include "tcore_result_codes.h"\nDSC_RESULT_CODES(JAVA_ENTRY)\n' |
-  cpp -P -I "$here/../tgsp/src/tcore" -D'JAVA_ENTRY(code,name,meaning)=name(code, meaning),' |
-  sed -e '/^[[:space:]]*$/d' -e 's/\([^\\]\)" \{1,\}"/\1/g' -e 's/"), /"),\n/g' >"$work/result-codes"
-# Each constant is described by its meaning, so that javadoc finds no public element without one.
-awk -v list="$work/result-codes" '/@RESULT_CODES@/ { while ((getline line < list) > 0) {
-    if (match(line, /"([^"\\]|\\.)*"/)) print "    /** " substr(line, RSTART + 1, RLENGTH - 2) ". */"
-    print "    " line } next } { print }' \
-  "$here/src/dscjna/ResultCode.java.in" >"$classes/gen/dscjna/ResultCode.java"
+# ResultCode.java, Limits.java and Exports.java: written by the build from
+# the library's headers (java/CMakeLists.txt).
+cp "$build"/java/gen/dscjna/*.java "$classes/gen/dscjna/"
 javac -Xlint:all -Werror -encoding UTF-8 -d "$classes/main" -cp "$jars/jna.jar" \
-  "$here"/src/dscjna/*.java "$classes/gen/dscjna/ResultCode.java"
+  "$here"/src/dscjna/*.java "$classes/gen/dscjna"/*.java
 # The server-side verifier (dscjna.verify) needs BouncyCastle; the binding does not.
 bc="$jars/bcprov.jar:$jars/bcpkix.jar:$jars/bcutil.jar"
 javac -Xlint:all,-path -Werror -encoding UTF-8 -d "$classes/main" -cp "$classes/main:$bc" "$here"/src/dscjna/verify/*.java
 javadoc -quiet -Xdoclint:all -Werror -encoding UTF-8 -d "$work/javadoc" -cp "$jars/jna.jar:$bc" \
-  "$here"/src/dscjna/*.java "$here"/src/dscjna/verify/*.java "$classes/gen/dscjna/ResultCode.java" >"$work/javadoc.log" 2>&1 ||
+  "$here"/src/dscjna/*.java "$here"/src/dscjna/verify/*.java "$classes/gen/dscjna"/*.java >"$work/javadoc.log" 2>&1 ||
   { cat "$work/javadoc.log" >&2; echo "javadoc of the binding failed" >&2; exit 1; }
 javac -encoding UTF-8 -d "$classes/test" -cp "$classes/main:$jars/jna.jar:$bc:$jars/junit-jupiter-api.jar:$jars/apiguardian-api.jar:$jars/opentest4j.jar" \
   "$here"/test/dscjna/*.java "$here"/test/dscjna/verify/*.java

@@ -41,8 +41,8 @@ public final class DscSigner {
     public static final Duration DEFAULT_LOCK_TIMEOUT = Duration.ofMinutes(1);
 
     /** The size of a certificate output area: the library writes at most this many bytes. */
-    static final int CERT_AREA = 4096;
-    private static final int TEXT_AREA = 4096;
+    static final int CERT_AREA = Limits.CERT_TEXT_SIZE;
+    private static final int TEXT_AREA = Limits.CERT_TEXT_SIZE;
     private static final int DEVICES_AREA_MAX = 1 << 20;
     // Cannot occur inside a label: below 0x40 it is no trail byte of any
     // double-byte code page, and a label is a C string.

@@ -4,7 +4,7 @@
 // for ("tcore_misc_win" is tcore_codepage.cpp and tcore_wreg.cpp), so the
 // "covers:" lines above each name list the files that trace under it, as paths from
 // the top of the checkout (shell patterns); tests/check-sources fails when a
-// file uses a name that does not list it. ARCHITECTURE.md has the same table.
+// file uses a name that does not list it.
 #pragma once
 
 // covers: dsc_jna/dsc_jna_entry.cpp
