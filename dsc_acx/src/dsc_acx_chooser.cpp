@@ -39,12 +39,12 @@ int dsc_acx_showCertChooser(dsc_acx_certArray* candidates, int count)
     if (candidates == nullptr || count <= 0) return DSC_ACX_ERR_CANCELLED;
     if (count > DSC_ACX_CERT_ARRAY) count = DSC_ACX_CERT_ARRAY;
 
-    auto** rows = static_cast<WCHAR**>(tcore_zalloc(sizeof(WCHAR*) * static_cast<size_t>(count)));
+    auto** rows = static_cast<wchar_t**>(tcore_zalloc(sizeof(wchar_t*) * static_cast<size_t>(count)));
     int rowCount = 0;
     for (int i = 0; i < count; ++i) {
         char row[kRowArea];
         dsc_acx_chooserRow(i, &candidates->slots[i], row);
-        WCHAR* wide = nullptr;
+        wchar_t* wide = nullptr;
         if (tcore_utf8ToWide(row, &wide) >= 0) rows[rowCount++] = wide;  // an unconvertible row is left out
     }
     int chosen = -1;

@@ -113,8 +113,7 @@ int dsc_acx_getSKFDev(const char* providerPath, tcore_list** list)
         auto* d = static_cast<dsc_acx_device*>(tcore_zalloc(sizeof(dsc_acx_device)));
         std::strcpy(d->kind, DSC_ACX_KIND_SKF);
         std::strncpy(d->providerPath, providerPath, sizeof d->providerPath - 1);
-        d->device = static_cast<tutil_skf_dev*>(devs->items[i]);
-        ++d->device->refCount;
+        d->device = tutil_skf_dev_retain(static_cast<tutil_skf_dev*>(devs->items[i]));
         if (*list == nullptr) *list = tcore_list_new(freeDevice);
         tcore_list_append(*list, d);
         ++appended;

@@ -1,6 +1,7 @@
 // The chooser's platform-independent rules: how a row is read, which
 // language a locale gets, and the texts of each language.
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <climits>
 #include <string>

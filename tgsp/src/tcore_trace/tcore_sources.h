@@ -11,7 +11,7 @@
 #define TSRC_DSC_JNA "dsc_jna/dsc_jna"
 // covers: dsc_acx/src/dsc_acx_*.cpp
 #define TSRC_DSC_ACX "dsc_acx/src/dsc_acx"
-// covers: dsc_jna/tutil_skf_*.cpp
+// covers: dsc_jna/skf/tutil_skf_*.cpp
 #define TSRC_SKF "tutil_skf_cus"
 // covers: tgsp/src/twcyt/twcyt_cert.cpp tgsp/src/twcyt/twcyt_certstore.cpp tgsp/src/twcyt/twcyt_props.cpp
 // covers: tgsp/src/twcyt/twcyt_name.cpp tgsp/src/twcyt/twcyt_dn.cpp
