@@ -111,7 +111,7 @@ TEST(ChooserDialog, OpensFilledInTheSystemLanguageWithTheFirstRowSelectedAndEnte
         cancel = dialog_itemText(dialog, IDCANCEL);
         headings = dialog_listHeadings(list);
         widths = dialog_listColumnWidths(list);
-        listed = dialog_listRows(list, 4);
+        listed = dialog_listRows(list, 3);
         selected = dialog_listSelected(list);
         listHasFocus = dialog_focus(threadId) == list;
         fullRow = (SendMessageW(list, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0) & LVS_EX_FULLROWSELECT) != 0;
