@@ -126,15 +126,11 @@ int p7sign(const unsigned char* data, int dataLen, bool attached, TextOut text)
     int result = cert == nullptr ? TCORE_ERR_PARAM : checkValidity(cert);
     if (result == 0) {
         int digestKid = twcyt_cert_isSm2(cert) == 1 ? TASN1_KID_SM3 : TASN1_KID_SHA1;
-        // The signing may take the record's certificate; keep a reference to
-        // encode it with.
-        const twcyt_cert* signer = twcyt_cert_dup(cert);
         auto* signature = static_cast<unsigned char*>(tcore_zalloc(TWCYT_SIG_AREA));
         int sigLen = record->source->sign(record, data, dataLen, digestKid, signature);
         result = sigLen < 0 ? sigLen
-                            : encodeAndBase64(data, dataLen, attached, signer, signature, sigLen, digestKid, text);
+                            : encodeAndBase64(data, dataLen, attached, cert, signature, sigLen, digestKid, text);
         tcore_free(signature);
-        twcyt_cert_free(signer);
     }
     // The record gives up its certificate context whatever happened.
     twcyt_cert_free(record->cert);

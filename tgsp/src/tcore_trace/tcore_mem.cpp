@@ -12,7 +12,7 @@
 #include <atomic>
 #include <cstdint>
 #include <mutex>
-#include <vector>
+#include <type_traits>
 #endif
 
 namespace {
@@ -27,28 +27,38 @@ constexpr size_t kMappedFrom = size_t{32} << 20;
 
 // The blocks mapped by tcore_allocLarge that tcore_free has not yet
 // released, so that it unmaps those and gives every other pointer to free().
+// A fixed table, constant-initialised and trivially destroyed: nothing is
+// allocated for it, nothing is left behind when the library is unloaded, and
+// it still works while the process exits. A host holds a few signature texts
+// at once at most; a large block beyond the table comes from the heap.
 class Mappings {
 public:
-    void add(void* start, size_t length)
+    // False when the table is full.
+    bool add(void* start, size_t length)
     {
         std::lock_guard<std::mutex> hold(lock);
-        live.push_back({start, length});
-        count.store(live.size(), std::memory_order_release);
+        for (Mapping& slot : live) {
+            if (slot.start != nullptr) continue;
+            slot = {start, length};
+            count.fetch_add(1, std::memory_order_release);
+            return true;
+        }
+        return false;
     }
     // Unmaps `p` when it is one of the blocks; false for any other pointer.
     bool release(void* p)
     {
-        if (count.load(std::memory_order_acquire) == 0) return false;
+        if (p == nullptr || count.load(std::memory_order_acquire) == 0) return false;
         size_t length = 0;
         {
             std::lock_guard<std::mutex> hold(lock);
-            auto it = live.begin();
-            while (it != live.end() && it->start != p) ++it;
-            if (it == live.end()) return false;
-            length = it->length;
-            *it = live.back();
-            live.pop_back();
-            count.store(live.size(), std::memory_order_release);
+            Mapping* found = nullptr;
+            for (Mapping& slot : live)
+                if (slot.start == p) found = &slot;
+            if (found == nullptr) return false;
+            length = found->length;
+            *found = {};
+            count.fetch_sub(1, std::memory_order_release);
         }
         munmap(p, length);
         return true;
@@ -60,21 +70,17 @@ private:
         size_t length;
     };
     std::mutex lock;
-    std::vector<Mapping> live;
-    std::atomic<size_t> count{0};
+    Mapping live[64] = {};
+    std::atomic<int> count{0};
 };
 
-// Never destroyed: a block may be given back during the process's exit.
-Mappings& mappings()
-{
-    static auto* instance = new Mappings;
-    return *instance;
-}
+static_assert(std::is_trivially_destructible_v<Mappings>, "the table must outlive every caller");
+constinit Mappings mappings;
 
 // A mapping of `size` bytes (whole pages) that starts on a huge-page
 // boundary, so that every whole 2 MiB of it can be one huge page: mapped
 // with a huge page to spare, then trimmed at both ends. Null when the
-// system has no room.
+// system has no room or the table of mapped blocks is full.
 void* mapForHugePages(size_t size)
 {
     const auto page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
@@ -89,7 +95,10 @@ void* mapForHugePages(size_t size)
     if (startAt - rawAt < kHugePage) munmap(start + length, kHugePage - (startAt - rawAt));
     // Advice only: where huge pages are off the block works with small ones.
     madvise(start, length, MADV_HUGEPAGE);
-    mappings().add(start, length);
+    if (!mappings.add(start, length)) {
+        munmap(start, length);
+        return nullptr;
+    }
     return start;
 }
 
@@ -111,11 +120,8 @@ void* tcore_zalloc(size_t size)
 void* tcore_allocLarge(size_t size)
 {
 #if defined(__linux__)
-    if (size >= kMappedFrom) {
-        void* p = mapForHugePages(size);
-        if (p == nullptr) tcore_exitNoMemory();
-        return p;
-    }
+    if (size >= kMappedFrom)
+        if (void* p = mapForHugePages(size)) return p;
 #endif
     void* p = std::malloc(size == 0 ? 1 : size);
     if (p == nullptr) tcore_exitNoMemory();
@@ -125,7 +131,7 @@ void* tcore_allocLarge(size_t size)
 void tcore_free(void* p)
 {
 #if defined(__linux__)
-    if (mappings().release(p)) return;
+    if (mappings.release(p)) return;
 #endif
     std::free(p);
 }
