@@ -1,8 +1,8 @@
 # A layer publishes exactly its own headers: they are linked into a folder of
 # the build tree named after the target, and that folder (not the source
-# folder) is what users of the layer see. A file that includes a header of a
-# layer it does not link therefore fails to compile, even where two layers
-# share a source folder (tgsp/src/tcore, dsc_jna).
+# folder) is what users of the layer see. Each layer has a source folder of
+# its own, so a file finds beside it only its own layer's headers: one that
+# includes a header of a layer it does not link fails to compile.
 #
 #   dsc_publish_headers(TARGET header...)   headers relative to the current
 #                                           source folder

@@ -5,12 +5,33 @@
 #ifndef DSC_JNA_H
 #define DSC_JNA_H
 
+/* The limits of the interface. */
+#define DSC_JNA_CERT_TEXT_SIZE 4096 /* outCert of Sgn_SelectCertByDn, NUL included */
+#define DSC_JNA_SEPARATOR_MAX 15    /* separator of Sgn_Dev_Enum */
+#define DSC_JNA_FIELD_NAME_MAX 7    /* a subject field name of Sgn_GetCertProperty and Sgn_SelectCertByDn */
+
+/* The eleven exports, X(name) once each: hosts and checks that need every
+ * export are written over this list, so none is forgotten and no signature
+ * is written twice. */
+#define DSC_JNA_EXPORTS(X)                                                                                             \
+    X(Sgn_Dev_Enum)                                                                                                    \
+    X(Sgn_Dev_GetSerialNumber)                                                                                         \
+    X(Sgn_Dev_GetUserData)                                                                                             \
+    X(Sgn_Dev_ChangePin_ex)                                                                                            \
+    X(Sgn_GetCertProperty)                                                                                             \
+    X(Sgn_SelectCertByKeySn)                                                                                           \
+    X(Sgn_SelectCertByDn)                                                                                              \
+    X(Sgn_Sign)                                                                                                        \
+    X(Sgn_Free)                                                                                                        \
+    X(Sgn_SetLog)                                                                                                      \
+    X(Sgn_CloseLog)
+
 #ifdef __cplusplus
 extern "C" {
 #endif
 
-/* The labels of the plugged-in tokens joined by `separator` (at most 15
- * characters; null or empty means "|"). */
+/* The labels of the plugged-in tokens joined by `separator` (at most
+ * DSC_JNA_SEPARATOR_MAX characters; null or empty means "|"). */
 int Sgn_Dev_Enum(const char* separator, char* out, int outLen);
 
 /* The serial number of the token with this label. */
@@ -26,7 +47,8 @@ int Sgn_Dev_ChangePin_ex(const char* label, const char* oldPin, const char* newP
 
 /* A property of a certificate given as base64 text (PEM armour allowed):
  * field "DN" the subject DN, "SN" the serial number in upper-case
- * hexadecimal, any other name (at most 7 characters, any case) the first
+ * hexadecimal, any other name (at most DSC_JNA_FIELD_NAME_MAX characters,
+ * any case) the first
  * value of that subject field. The answer goes into `out` with its NUL and 0
  * is returned; -1003 when `out` has no room for it. With a null `out`
  * nothing is written and the answer's length is returned. */
@@ -39,7 +61,7 @@ int Sgn_SelectCertByKeySn(const char* deviceSn, char* outCert, int outLen);
 /* Selects a signing certificate by subject DN (field "DN") or by subject
  * fields ("CN", "CN,O", ...; values matched as substrings); null field and
  * value take every certificate. Several matches are offered in the chooser.
- * outCert must hold 4096 bytes. */
+ * outCert must hold DSC_JNA_CERT_TEXT_SIZE bytes. */
 int Sgn_SelectCertByDn(const char* field, const char* value, char* outCert);
 
 /* Signs with the selected certificate: mode 1 attaches the data, mode 2

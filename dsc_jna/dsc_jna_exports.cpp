@@ -66,8 +66,8 @@ int Sgn_Dev_ChangePin_ex(const char* label, const char* oldPin, const char* newP
     return dsc_jna_export([&] {
         DeviceList devices;
         if (devices.built < 0) return devices.built;
-        int retries = -1;
-        return dsc_acx_dev_changePin(devices.list, label, oldPin, newPin, &retries);
+        // The export reports no retry count.
+        return dsc_acx_dev_changePin(devices.list, label, oldPin, newPin, nullptr);
     });
 }
 

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds the JNA binding and its jar, compiles the JUnit tests with javac
 # (Debian's libjna-java and junit5, no network) and runs them, through the
-# jar, against three soft-token vendors provisioned for this run, under a
-# UTF-8, a GBK and the C locale.
+# jar, against four soft-token vendors provisioned for this run, under the
+# C, a UTF-8, a GBK and a KOI8-R locale. javadoc checks the binding's
+# documentation first (every public element described, no broken link).
 #   java/run-tests.sh BUILD_DIR    (the Linux build, for example build/linux)
 # The jar lands in BUILD_DIR/../java/dsc-jna.jar with every library it finds:
 # BUILD_DIR's, and the Windows DLLs of ../win32 and ../win64 when built.
@@ -35,20 +36,17 @@ mkdir -p "$work/stores"
 
 rm -rf "$classes"
 mkdir -p "$classes/main" "$classes/test" "$classes/gen/dscjna" "$work/jar"
-# ResultCode.java: the template filled with the library's one list of result
-# codes, read through the C preprocessor, so Java names what C returns. A
-# meaning too long for one line is written as adjacent C literals ("a " "b"),
-# which Java does not join: they are joined here.
-printf '#include "tcore_result_codes.h"\nDSC_RESULT_CODES(JAVA_ENTRY)\n' |
-  cpp -P -I "$here/../tgsp/src/tcore" -D'JAVA_ENTRY(code,name,meaning)=name(code, meaning),' |
-  sed -e '/^[[:space:]]*$/d' -e 's/\([^\\]\)" \{1,\}"/\1/g' -e 's/"), /"),\n/g' >"$work/result-codes"
-awk -v list="$work/result-codes" '/@RESULT_CODES@/ { while ((getline line < list) > 0) print "    " line; next } { print }' \
-  "$here/src/dscjna/ResultCode.java.in" >"$classes/gen/dscjna/ResultCode.java"
+# ResultCode.java, Limits.java and Exports.java: written by the build from
+# the library's headers (java/CMakeLists.txt).
+cp "$build"/java/gen/dscjna/*.java "$classes/gen/dscjna/"
 javac -Xlint:all -Werror -encoding UTF-8 -d "$classes/main" -cp "$jars/jna.jar" \
-  "$here"/src/dscjna/*.java "$classes/gen/dscjna/ResultCode.java"
+  "$here"/src/dscjna/*.java "$classes/gen/dscjna"/*.java
 # The server-side verifier (dscjna.verify) needs BouncyCastle; the binding does not.
 bc="$jars/bcprov.jar:$jars/bcpkix.jar:$jars/bcutil.jar"
 javac -Xlint:all,-path -Werror -encoding UTF-8 -d "$classes/main" -cp "$classes/main:$bc" "$here"/src/dscjna/verify/*.java
+javadoc -quiet -Xdoclint:all -Werror -encoding UTF-8 -d "$work/javadoc" -cp "$jars/jna.jar:$bc" \
+  "$here"/src/dscjna/*.java "$here"/src/dscjna/verify/*.java "$classes/gen/dscjna"/*.java >"$work/javadoc.log" 2>&1 ||
+  { cat "$work/javadoc.log" >&2; echo "javadoc of the binding failed" >&2; exit 1; }
 javac -encoding UTF-8 -d "$classes/test" -cp "$classes/main:$jars/jna.jar:$bc:$jars/junit-jupiter-api.jar:$jars/apiguardian-api.jar:$jars/opentest4j.jar" \
   "$here"/test/dscjna/*.java "$here"/test/dscjna/verify/*.java
 "$here/../tests/verify-table/make-table" "$work/verify-table" "$build/dsc_jna/dsc-sign" "$build/softskf/tool/softskf-tool" \
@@ -88,11 +86,14 @@ diff -u "$work/verify-example.readme" "$work/verify-example.tested" ||
 # Through the jar alone (no jna.library.path), under each locale: the library
 # reads the locale's codeset from the same variables the JVM does.
 run_classpath="$out/dsc-jna.jar:$classes/test:$jars/jna.jar:$bc"
-for locale in C.UTF-8 zh_CN.GBK C; do
+# ru_RU.koi8r is spelled as `locale -a` lists it: the binding must read that
+# spelling as the library does.
+for locale in C.UTF-8 zh_CN.GBK ru_RU.koi8r C; do
   echo "=== java under LANG=$locale ==="
   env -u LC_ALL -u LC_CTYPE LANG="$locale" \
     DSC_JNA_REGISTRY="$work/test.reg" DSC_JNA_STORES="$work/stores" DSC_JNA_CHOOSER="$work/cancel-chooser" \
     java -Ddsc.test.tokens="$work" -Ddsc.test.verifiers="$here/../tools/demo" -Ddsc.test.verify-table="$work/verify-table" \
+      -Ddsc.test.library="$build/dsc_jna/libdsc_jna_v3.so" \
     -Ddsc.test.classpath="$run_classpath" -Ddsc.test.classes-without-natives="$classes/main:$classes/test:$jars/jna.jar" \
     -jar "$jars/junit-platform-console-standalone.jar" --disable-banner --disable-ansi-colors --details=tree \
     --class-path "$run_classpath" --select-package dscjna

@@ -81,6 +81,11 @@ std::string timeText(double seconds)
     return text;
 }
 
+void printCounters(const Median& m)
+{
+    for (const auto& [counter, value] : m.counters) std::printf("    %-32s %.3f\n", counter.c_str(), value);
+}
+
 void printTable(const MedianCollector& collected)
 {
     std::printf("\n%-28s %10s %14s %14s %8s\n", "case", "size", "ours", "openssl", "ratio");
@@ -100,9 +105,10 @@ void printTable(const MedianCollector& collected)
                 std::printf("%-28s %10s %14s %14s %8.3f\n", what.c_str(), size.c_str(), timeText(m.seconds).c_str(),
                             timeText(found->second.seconds).c_str(), m.seconds / found->second.seconds);
             }
+            printCounters(m);
         } else if (name.find("/openssl") == std::string::npos) {
             std::printf("%-28s %10s %14s\n", name.c_str(), "", timeText(m.seconds).c_str());
-            for (const auto& [counter, value] : m.counters) std::printf("    %-32s %.3f\n", counter.c_str(), value);
+            printCounters(m);
         }
     }
 }

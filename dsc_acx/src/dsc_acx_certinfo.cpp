@@ -29,14 +29,6 @@ const char* keyAlgOf(const twcyt_cert* cert, const char* recorded)
     return nullptr;
 }
 
-// Moves a built record into the next free slot; the work record is zero
-// afterwards, so exactly one copy owns the context.
-void moveInto(dsc_acx_certinfo* slot, dsc_acx_certinfo* work)
-{
-    std::memcpy(slot, work, sizeof *slot);
-    std::memset(work, 0, sizeof *work);
-}
-
 // Builds records from the list and keeps those `matches` accepts, up to the
 // size of the array. A record whose certificate is at hand is matched before
 // the rest of its candidate (names, base64, validity) is built: most records
@@ -56,7 +48,7 @@ int collect(dsc_acx_certArray* array, const tcore_list* list, Matches matches)
         if (early != nullptr && !accepted(early)) continue;
         if (dsc_acx_certinfo_build(record, work) < 0) continue;
         if (early != nullptr || accepted(work->cert)) {
-            moveInto(&array->slots[found++], work);
+            dsc_acx_certinfo_move(&array->slots[found++], work);
         } else {
             dsc_acx_certinfo_release(work);
         }
@@ -138,11 +130,10 @@ int dsc_acx_certinfo_build(const dsc_acx_cert* cert, dsc_acx_certinfo* info)
     return 0;
 }
 
-int dsc_acx_certArray_init(dsc_acx_certArray* array)
+void dsc_acx_certinfo_move(dsc_acx_certinfo* to, dsc_acx_certinfo* from)
 {
-    if (array == nullptr) return DSC_ACX_ERR_ARG;
-    std::memset(array, 0, sizeof *array);
-    return 0;
+    std::memcpy(to, from, sizeof *to);
+    std::memset(from, 0, sizeof *from);
 }
 
 int dsc_acx_certArray_release(dsc_acx_certArray* array)
@@ -166,7 +157,7 @@ dsc_acx_certinfo* dsc_acx_certinfo_create(dsc_acx_certArray* array)
 {
     if (array == nullptr) return nullptr;
     auto* record = static_cast<dsc_acx_certinfo*>(tcore_zalloc(sizeof(dsc_acx_certinfo)));
-    moveInto(record, &array->slots[0]);
+    dsc_acx_certinfo_move(record, &array->slots[0]);
     return record;
 }
 

@@ -35,7 +35,10 @@ struct dsc_acx_certArray {
 
 int dsc_acx_certinfo_build(const dsc_acx_cert* cert, dsc_acx_certinfo* info);
 int dsc_acx_certinfo_release(dsc_acx_certinfo* info);
-int dsc_acx_certArray_init(dsc_acx_certArray* array);
+// Moves everything `from` holds into `to` (whose own content is overwritten,
+// so it must be empty) and leaves `from` zero: exactly one record owns the
+// certificate afterwards.
+void dsc_acx_certinfo_move(dsc_acx_certinfo* to, dsc_acx_certinfo* from);
 int dsc_acx_certArray_release(dsc_acx_certArray* array);
 int dsc_acx_certArray2infos(dsc_acx_certArray* array, const tcore_list* list);
 // Moves slot 0 into a new heap record; null for a null array.

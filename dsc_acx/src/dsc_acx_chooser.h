@@ -1,5 +1,6 @@
 // Letting the user pick one of several candidates: one row per candidate
-// ("index:algorithm:name:issuer") shown in the modal chooser; the pick
+// ("index:algorithm:name:issuer", a ':' or '\' inside a text field escaped
+// with '\') shown in the modal chooser; the pick
 // becomes the selected certificate.
 #pragma once
 

@@ -15,7 +15,7 @@ namespace {
 void freeDevice(void* item)
 {
     auto* d = static_cast<dsc_acx_device*>(item);
-    if (std::strcmp(d->kind, DSC_ACX_KIND_SKF) == 0) tutil_skf_dev_release(d->device);
+    tutil_skf_dev_release(d->device);
     tcore_free(d);
 }
 
@@ -28,8 +28,7 @@ bool sameDevice(void* earlier, void* later)
 {
     auto* a = static_cast<const dsc_acx_device*>(earlier);
     auto* b = static_cast<const dsc_acx_device*>(later);
-    return std::strcmp(a->kind, DSC_ACX_KIND_SKF) == 0 && std::strcmp(b->kind, DSC_ACX_KIND_SKF) == 0 &&
-           std::strcmp(a->device->deviceName, b->device->deviceName) == 0 &&
+    return std::strcmp(a->device->deviceName, b->device->deviceName) == 0 &&
            std::strcmp(a->device->serialNumber, b->device->serialNumber) == 0;
 }
 
@@ -48,7 +47,7 @@ int chooseDevice(const tcore_list* list, const char* label, const dsc_acx_device
     if (label != nullptr && label[0] != 0) {
         for (int i = 0; i < list->count; ++i) {
             auto* d = static_cast<const dsc_acx_device*>(list->items[i]);
-            if (std::strcmp(d->kind, DSC_ACX_KIND_SKF) == 0 && std::strcmp(labelOf(d), label) == 0) {
+            if (std::strcmp(labelOf(d), label) == 0) {
                 *chosen = d;
                 return 0;
             }
@@ -114,8 +113,7 @@ int dsc_acx_getSKFDev(const char* providerPath, tcore_list** list)
         auto* d = static_cast<dsc_acx_device*>(tcore_zalloc(sizeof(dsc_acx_device)));
         std::strcpy(d->kind, DSC_ACX_KIND_SKF);
         std::strncpy(d->providerPath, providerPath, sizeof d->providerPath - 1);
-        d->device = static_cast<tutil_skf_dev*>(devs->items[i]);
-        ++d->device->refCount;
+        d->device = tutil_skf_dev_retain(static_cast<tutil_skf_dev*>(devs->items[i]));
         if (*list == nullptr) *list = tcore_list_new(freeDevice);
         tcore_list_append(*list, d);
         ++appended;

@@ -12,6 +12,8 @@
 
 struct tutil_skf_dev;
 
+// Every device is a token reached through an SKF library: `kind` is always
+// DSC_ACX_KIND_SKF, kept for the record's readers.
 struct dsc_acx_device {
     char kind[16];
     char providerPath[256];

@@ -51,9 +51,8 @@ int appendTokenCerts(tcore_list* found, const char* providerPath, bool keepRsa, 
     for (int i = 0; found != nullptr && i < found->count; ++i) {
         auto* cert = static_cast<tutil_skf_cert*>(found->items[i]);
         if (!keepRsa && cert->containerType == TUTIL_SKF_CONTAINER_RSA) continue;
-        ++cert->refCount;
         dsc_acx_cert* record = append(list, &dsc_acx_sourceToken, providerPath, keyAlgOfContainer(cert->containerType),
-                                      cert);
+                                      tutil_skf_cert_retain(cert));
         record->tokenCert = twcyt_cert_load(cert->certificate, cert->certificateLen);
         ++appended;
     }

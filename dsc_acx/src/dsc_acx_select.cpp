@@ -33,10 +33,7 @@ int compact(dsc_acx_certArray* candidates, int count)
     int kept = 0;
     for (int i = 0; i < count; ++i) {
         if (candidates->slots[i].cert == nullptr) continue;
-        if (kept != i) {
-            std::memcpy(&candidates->slots[kept], &candidates->slots[i], sizeof candidates->slots[i]);
-            std::memset(&candidates->slots[i], 0, sizeof candidates->slots[i]);
-        }
+        if (kept != i) dsc_acx_certinfo_move(&candidates->slots[kept], &candidates->slots[i]);
         ++kept;
     }
     return kept;

@@ -32,12 +32,21 @@ int checkValidity(const twcyt_cert* cert)
                                          : rc;
 }
 
-// The SignedData goes into the caller's buffer as base64. The attached form
-// is encoded around the caller's data, which goes from its own buffer
-// straight into the text: a large signature never holds a second copy of
-// the data, only the text it is asked for.
+// Where the base64 text goes: the caller's buffer of `size` bytes, or, when
+// `made` is set, a new block of exactly the text and its NUL, taken once the
+// SignedData's length is known and handed back through `made`.
+struct TextOut {
+    char* buffer;
+    int size;
+    char** made;
+};
+
+// The SignedData goes into the text as base64. The attached form is encoded
+// around the caller's data, which goes from its own buffer straight into the
+// text: a large signature never holds a second copy of the data, only the
+// text it is asked for, and touches no page beyond it.
 int encodeAndBase64(const unsigned char* data, int dataLen, bool attached, const twcyt_cert* cert,
-                    const unsigned char* signature, int sigLen, int digestKid, char* out, int outSize)
+                    const unsigned char* signature, int sigLen, int digestKid, TextOut text)
 {
     int certLen = 0;
     const unsigned char* certDer = twcyt_cert_der(cert, &certLen);
@@ -56,19 +65,28 @@ int encodeAndBase64(const unsigned char* data, int dataLen, bool attached, const
     const tcore_bytes parts[] = {{attached ? pieces.head : der, attached ? pieces.headLen : derLen},
                                  {pieces.content, pieces.contentLen},
                                  {pieces.tail, pieces.tailLen}};
+    const int64_t textSize = (static_cast<int64_t>(derLen) + 2) / 3 * 4 + 1;
+    if (text.made != nullptr && textSize <= INT32_MAX) {
+        // Room for an error code's text too, should the encoding fail.
+        text.size = static_cast<int>(textSize > kCodeText ? textSize : kCodeText);
+        text.buffer = static_cast<char*>(tcore_allocLarge(static_cast<size_t>(text.size)));
+        *text.made = text.buffer;
+    }
     int result = 0;
-    if (outSize < 0) {
+    if (text.made != nullptr && text.buffer == nullptr) {
+        result = DSC_ACX_ERR_BASE64;  // more text than a 32-bit length can say
+    } else if (text.size < 0) {
         result = DSC_ACX_ERR_CERT_BUFFER;
     } else {
-        result = tcore_base64_encodePieces(out, parts, 3, outSize);
+        result = tcore_base64_encodePieces(text.buffer, parts, 3, text.size);
         // The host reads the text up to its NUL: a text that fills the
         // buffer to the last byte has none, and is refused like a longer one.
-        if (result >= outSize) result = TCORE_ERR_BUFSIZE;
+        if (result >= text.size) result = TCORE_ERR_BUFSIZE;
         if (result < 0) {
             TCORE_TRACE(TSRC_DSC_ACX, "tcore_base64_encode failed %d", result);
             result = DSC_ACX_ERR_BASE64;
         } else if (result > 0) {
-            dsc_acx_logInfo("dsc_acx_p7sign sign data (%d):\n%.*s", result, result, out);
+            dsc_acx_logInfo("dsc_acx_p7sign sign data (%d):\n%.*s", result, result, text.buffer);
         }
     }
     tasn1_p7pieces_free(&pieces);
@@ -93,7 +111,7 @@ int64_t measure(const unsigned char* data, int dataLen)
 
 // dsc_acx_p7sign with the data measured: the SignedData carries the
 // content when `attached`.
-int p7sign(const unsigned char* data, int dataLen, bool attached, char* out, int outSize)
+int p7sign(const unsigned char* data, int dataLen, bool attached, TextOut text)
 {
     dsc_acx_certinfo* record = dsc_acx_selectedCert;
     if (record == nullptr || data == nullptr) return DSC_ACX_ERR_ARG;
@@ -108,16 +126,11 @@ int p7sign(const unsigned char* data, int dataLen, bool attached, char* out, int
     int result = cert == nullptr ? TCORE_ERR_PARAM : checkValidity(cert);
     if (result == 0) {
         int digestKid = twcyt_cert_isSm2(cert) == 1 ? TASN1_KID_SM3 : TASN1_KID_SHA1;
-        // The signing may take the record's certificate; keep a reference to
-        // encode it with.
-        const twcyt_cert* signer = twcyt_cert_dup(cert);
         auto* signature = static_cast<unsigned char*>(tcore_zalloc(TWCYT_SIG_AREA));
         int sigLen = record->source->sign(record, data, dataLen, digestKid, signature);
-        result = sigLen < 0
-                     ? sigLen
-                     : encodeAndBase64(data, dataLen, attached, signer, signature, sigLen, digestKid, out, outSize);
+        result = sigLen < 0 ? sigLen
+                            : encodeAndBase64(data, dataLen, attached, cert, signature, sigLen, digestKid, text);
         tcore_free(signature);
-        twcyt_cert_free(signer);
     }
     // The record gives up its certificate context whatever happened.
     twcyt_cert_free(record->cert);
@@ -130,7 +143,7 @@ int p7sign(const unsigned char* data, int dataLen, bool attached, char* out, int
 
 int dsc_acx_p7sign(const unsigned char* data, int dataLen, int detached, char* out, int outSize)
 {
-    return p7sign(data, static_cast<int>(measure(data, dataLen)), detached == 0, out, outSize);
+    return p7sign(data, static_cast<int>(measure(data, dataLen)), detached == 0, TextOut{out, outSize, nullptr});
 }
 
 int dsc_acx_verifyPin(int* retryOut)
@@ -153,11 +166,13 @@ char* dsc_acx_sign(const unsigned char* data, int dataLen, int mode, const char*
     }
     char* out = nullptr;
     if (mode == DSC_ACX_SIGN_ATTACHED || mode == DSC_ACX_SIGN_DETACHED) {
-        // Room for the base64 of the content (when attached), of the
-        // certificate twice (itself, and its issuer name and serial number
-        // again in the signer's information), and of the signature and
-        // structure around them, with the terminator. A text passed without
-        // its length is measured first, so it gets its room too.
+        // The text is allocated at its exact size once the SignedData is
+        // encoded. Data whose text could not fit in 32 bits is refused before
+        // anything is signed: the base64 of the content (when attached), of
+        // the certificate twice (itself, and its issuer name and serial
+        // number again in the signer's information), and of the signature
+        // and structure around them, with the terminator, bound it. A text
+        // passed without its length is measured first.
         const bool attached = mode == DSC_ACX_SIGN_ATTACHED;
         const int64_t contentLen = measure(data, dataLen);
         int certLen = 0;
@@ -167,8 +182,7 @@ char* dsc_acx_sign(const unsigned char* data, int dataLen, int mode, const char*
         if (size > INT32_MAX) {
             rc = DSC_ACX_ERR_BASE64;
         } else {
-            out = static_cast<char*>(tcore_zalloc(static_cast<size_t>(size)));
-            rc = p7sign(data, static_cast<int>(contentLen), attached, out, static_cast<int>(size));
+            rc = p7sign(data, static_cast<int>(contentLen), attached, TextOut{nullptr, 0, &out});
         }
     } else {
         rc = retries;  // no signature was asked for: -1

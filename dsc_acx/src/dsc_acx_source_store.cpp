@@ -46,8 +46,9 @@ int mapCspFailure(int code)
     }
 }
 
-// Signs through the CryptoAPI provider; the certificate context goes to the
-// signing context once it is bound. Returns the signature length.
+// Signs through the CryptoAPI provider: the signing context binds the
+// record's certificate context under a reference of its own. Returns the
+// signature length.
 int sign(dsc_acx_certinfo* record, const unsigned char* data, int dataLen, int digestKid, unsigned char* signature)
 {
     dsc_acx_logInfo("dsc_acx_p7sign use CSP");
@@ -58,7 +59,6 @@ int sign(dsc_acx_certinfo* record, const unsigned char* data, int dataLen, int d
         twcyt_signctx_free(ctx);
         return DSC_ACX_ERR_BIND;
     }
-    record->cert = nullptr;  // the signing context releases it
     twcyt_signctx_setDigest(ctx, digestKid);
     int len = twcyt_signctx_sign(ctx, data, dataLen, signature);
     if (len < 0) {

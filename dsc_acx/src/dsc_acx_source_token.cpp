@@ -19,11 +19,7 @@ tutil_skf_cert* tokenOf(const dsc_acx_certinfo* record) { return static_cast<tut
 
 const twcyt_cert* context(const dsc_acx_cert* gathered) { return gathered->tokenCert; }
 
-void* retain(void* handle)
-{
-    ++static_cast<tutil_skf_cert*>(handle)->refCount;
-    return handle;
-}
+void* retain(void* handle) { return tutil_skf_cert_retain(static_cast<tutil_skf_cert*>(handle)); }
 
 void keepPin(dsc_acx_certinfo* record, const char* pin)
 {

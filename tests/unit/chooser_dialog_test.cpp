@@ -62,8 +62,12 @@ ChooserRun runChooser(const std::vector<std::wstring>& rows, const std::function
 }
 
 const std::vector<std::wstring> kRows = {
-    L"7:SM2:Alice:Test CA",   L"not a row", L"2:RSA:\x5F20\x4E09:CN=Root, O=Acme:Inc", L"5:SM2::Issuer only",
+    L"7:SM2:Alice:Test CA",
+    L"not a row",
+    L"2:RSA:\x5F20\x4E09:CN=Root, O=Acme:Inc",
+    L"5:SM2::Issuer only",
     L"9:SM2:two colons only",
+    L"4:SM2:Ops\\: Desk:CN=CA\\:1",
 };
 
 // Name, issuer, algorithm: the list's column order.
@@ -71,6 +75,7 @@ const Rows kListed = {
     {"Alice", "Test CA", "SM2"},
     {"\xE5\xBC\xA0\xE4\xB8\x89", "CN=Root, O=Acme:Inc", "RSA"},
     {"", "Issuer only", "SM2"},
+    {"Ops: Desk", "CN=CA:1", "SM2"},
 };
 
 HWND listOf(HWND dialog) { return GetDlgItem(dialog, IDC_CHOOSER_LIST); }

@@ -1,6 +1,7 @@
 // The chooser's platform-independent rules: how a row is read, which
 // language a locale gets, and the texts of each language.
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <climits>
 #include <string>
@@ -29,6 +30,10 @@ TEST(ChooserRow, SplitsAtTheFirstThreeColons)
         {"x:SM2:n:i", true, 0, "SM2", "n", "i"},                  // no digits at all
         {"99999999999:SM2:n:i", true, INT_MAX, "SM2", "n", "i"},  // held to the range of int
         {"-99999999999:SM2:n:i", true, INT_MIN, "SM2", "n", "i"},
+        {"5:SM2:Ops\\: Desk:CN=CA\\:1", true, 5, "SM2", "Ops: Desk", "CN=CA:1"},  // escaped colons stay in their field
+        {"6:SM2:a\\\\:b", true, 6, "SM2", "a\\", "b"},      // an escaped backslash ends before ':'
+        {"7:SM2:a\\b:c\\", true, 7, "SM2", "a\\b", "c\\"},  // a lone backslash is itself
+        {"8:SM2:n\\:i", false, 0, "", "", ""},              // the only third colon is escaped
         {"1:SM2:name", false, 0, "", "", ""},
         {"no colon", false, 0, "", "", ""},
         {"", false, 0, "", "", ""},
@@ -45,6 +50,20 @@ TEST(ChooserRow, SplitsAtTheFirstThreeColons)
         EXPECT_EQ(row.algorithm, c.algorithm);
         EXPECT_EQ(row.name, c.name);
         EXPECT_EQ(row.issuer, c.issuer);
+    }
+}
+
+TEST(ChooserRow, AnEscapedFieldReadsBackAsItWas)
+{
+    for (std::string field : {"Ops: Desk", "a\\b", "\\:", "::", "trailing\\", "", "\xE5\xBC\xA0:\xE4\xB8\x89"}) {
+        SCOPED_TRACE(field);
+        std::string text = "3:" + chooser_escapeField<char>("SM2") + ":" + chooser_escapeField<char>(field) + ":" +
+                           chooser_escapeField<char>(field);
+        chooser_row<char> row;
+        ASSERT_TRUE(chooser_splitRow(std::string_view(text), &row));
+        EXPECT_EQ(row.index, 3);
+        EXPECT_EQ(row.name, field);
+        EXPECT_EQ(row.issuer, field);
     }
 }
 

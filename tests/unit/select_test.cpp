@@ -162,6 +162,21 @@ TEST_F(SelectTest, SeveralMatchesGoToTheChooser)
     EXPECT_EQ(selected(), "(none)");  // including the one selected before
 }
 
+// A ':' in a name must not shift the chooser's columns: the name keeps it
+// and the issuer column holds the issuer.
+TEST_F(SelectTest, TheChooserShowsANameWithAColonWhole)
+{
+    RegisteredTokens tokens({token("SN1", {tokenContainer("c1", "sm2_zhang"), tokenContainer("c2", "sm2_colon")})});
+    {
+        ChooserAnswer answer(1);
+        ASSERT_EQ(Sgn_SelectCertByDn("O", "Test Bank", out), 0);
+        EXPECT_EQ(answer.rowsShown(),
+                  (std::vector<std::string>{"Zhang San|Zhang San", "Ops: Signing Desk|Ops: Signing Desk"}));
+    }
+    EXPECT_EQ(selected(), "Ops: Signing Desk");
+    EXPECT_EQ(std::string(out), base64Of(tokenCertificate("sm2_colon")));
+}
+
 TEST_F(SelectTest, ByTokenSerialNumber)
 {
     RegisteredTokens tokens({token("SN1", {tokenContainer("c1", "rsa_wang")}),

@@ -92,4 +92,5 @@ TEST_F(ProviderSignTest, ExchangeOnlyContainerBindsWithKeySpecOne)
     unsigned char sig[TWCYT_SIG_AREA];
     EXPECT_EQ(twcyt_signctx_sign(ctx, reinterpret_cast<const unsigned char*>("abc"), 3, sig), 256);
     twcyt_signctx_free(ctx);
+    CertFreeCertificateContext(c);  // the context held a reference of its own
 }

@@ -194,6 +194,26 @@ TEST_F(SignTest, SignatureTextIsWholeAndTerminatedForLargeCertificates)
     }
 }
 
+// Content large enough that its text is a block of its own (over 32 MiB):
+// the text is exactly the SignedData's base64 and its NUL, carries the
+// content whole, and Sgn_Free gives it back (a sanitizer build reports a
+// block released the wrong way).
+TEST_F(SignTest, LargeAttachedTextIsWholeAndGivenBack)
+{
+    RegisteredTokens tokens({token("SN1", tokenContainer("c1", "sm2_zhang"))});
+    ASSERT_EQ(Sgn_SelectCertByKeySn("SN1", cert, sizeof cert), 0);
+    std::string data(size_t{25} << 20, '\0');
+    for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<char>(i * 131 + (i >> 13));
+    const std::string text = sign(data, 1, "111111");
+    ASSERT_NE(text[0], '-') << text.substr(0, 20);
+    EXPECT_GT(text.size(), size_t{32} << 20);
+    const std::string p7 = unbase64(text);
+    EXPECT_EQ((p7.size() + 2) / 3 * 4, text.size());
+    const size_t at = p7.find(data.substr(0, 64));
+    ASSERT_NE(at, std::string::npos);
+    EXPECT_EQ(p7.compare(at, data.size(), data), 0);
+}
+
 TEST_F(SignTest, LongTextWithoutLengthGetsRoomForItsSignature)
 {
     RegisteredTokens tokens({token("SN1", tokenContainer("c1", "sm2_zhang"))});

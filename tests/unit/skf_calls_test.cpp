@@ -2,6 +2,7 @@
 // exactly those its walk needs, with no library, device or certificate
 // visited twice. The expectations are derived from the walk's shape below.
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <map>
 #include <ostream>
@@ -103,7 +104,8 @@ Fn tokenFunction(const std::string& path, const char* name)
 {
     tutil_skf_provider* p = tutil_skf_findProviderByPath(path.c_str());
     if (p == nullptr) return nullptr;
-    return reinterpret_cast<Fn>(reinterpret_cast<void (*)(void)>(GetProcAddress(p->module, name)));
+    return reinterpret_cast<Fn>(
+        reinterpret_cast<void (*)(void)>(GetProcAddress(static_cast<HMODULE>(p->module), name)));
 }
 
 Counts countsOf(const std::vector<std::string>& paths)

@@ -117,7 +117,7 @@ TEST(LoadLibraryTest, LoadsByPathAndRefusesNothing)
     EXPECT_EQ(tcore_loadLibrary(nullptr), nullptr);
     EXPECT_EQ(tcore_loadLibrary(""), nullptr);
     EXPECT_EQ(tcore_loadLibrary("no-such-directory/no-such-library.dll"), nullptr);
-    HMODULE module = tcore_loadLibrary(kSystemLibrary);
+    auto module = static_cast<HMODULE>(tcore_loadLibrary(kSystemLibrary));
     ASSERT_NE(module, nullptr);
     EXPECT_NE(GetProcAddress(module, kSystemLibrarySymbol), nullptr);
     EXPECT_EQ(GetProcAddress(module, "NoSuchSymbolAnywhere"), nullptr);

@@ -22,12 +22,13 @@ namespace {
 
 // Sgn_SelectCertByDn writes into a caller area of this size (no length is
 // passed); the key-serial selection gets the same room.
-const int kCertArea = 4096;
-const int kTextArea = 4096;
+const int kCertArea = DSC_JNA_CERT_TEXT_SIZE;
+// Labels, serial numbers, user data and property texts: the same room.
+const int kTextArea = DSC_JNA_CERT_TEXT_SIZE;
 // The exports' own limits, refused here as usage errors that name them:
 // the library would only answer "a required argument is missing or empty".
-const size_t kSeparatorMax = 15;  // Sgn_Dev_Enum's separator
-const size_t kFieldMax = 7;       // Sgn_SelectCertByDn's field names, Sgn_GetCertProperty's field
+const size_t kSeparatorMax = DSC_JNA_SEPARATOR_MAX;
+const size_t kFieldMax = DSC_JNA_FIELD_NAME_MAX;
 
 bool within_limit(const char* option, const char* value, size_t limit, std::string& error)
 {

@@ -23,16 +23,8 @@ bool dsc_library_load(DscLibrary& lib, std::string& error)
     lib.module = module;
     // Every name is tried so that one message lists all that are missing.
     bool ok = true;
-    ok &= bind(module, "Sgn_Dev_Enum", lib.Sgn_Dev_Enum, error);
-    ok &= bind(module, "Sgn_Dev_GetSerialNumber", lib.Sgn_Dev_GetSerialNumber, error);
-    ok &= bind(module, "Sgn_Dev_GetUserData", lib.Sgn_Dev_GetUserData, error);
-    ok &= bind(module, "Sgn_Dev_ChangePin_ex", lib.Sgn_Dev_ChangePin_ex, error);
-    ok &= bind(module, "Sgn_SelectCertByKeySn", lib.Sgn_SelectCertByKeySn, error);
-    ok &= bind(module, "Sgn_SelectCertByDn", lib.Sgn_SelectCertByDn, error);
-    ok &= bind(module, "Sgn_Sign", lib.Sgn_Sign, error);
-    ok &= bind(module, "Sgn_GetCertProperty", lib.Sgn_GetCertProperty, error);
-    ok &= bind(module, "Sgn_SetLog", lib.Sgn_SetLog, error);
-    ok &= bind(module, "Sgn_CloseLog", lib.Sgn_CloseLog, error);
-    ok &= bind(module, "Sgn_Free", lib.Sgn_Free, error);
+#define DSC_LIBRARY_BIND(name) ok &= bind(module, #name, lib.name, error);
+    DSC_JNA_EXPORTS(DSC_LIBRARY_BIND)
+#undef DSC_LIBRARY_BIND
     return ok;
 }

@@ -5,18 +5,13 @@
 #include <string>
 #include <vector>
 
+#include "dsc_jna.h"
+
+// One pointer per export, of the export's own type, named as the export.
 struct DscLibrary {
-    int (*Sgn_Dev_Enum)(const char* separator, char* out, int outLen);
-    int (*Sgn_Dev_GetSerialNumber)(const char* label, char* out, int outLen);
-    int (*Sgn_Dev_GetUserData)(const char* label, char* out, int outLen);
-    int (*Sgn_Dev_ChangePin_ex)(const char* label, const char* oldPin, const char* newPin);
-    int (*Sgn_SelectCertByKeySn)(const char* deviceSn, char* outCert, int outLen);
-    int (*Sgn_SelectCertByDn)(const char* field, const char* value, char* outCert);
-    char* (*Sgn_Sign)(const unsigned char* data, int dataLen, int mode, const char* pin);
-    int (*Sgn_GetCertProperty)(const char* cert, const char* field, char* out, int outLen);
-    int (*Sgn_SetLog)(const char* path);
-    int (*Sgn_CloseLog)();
-    void (*Sgn_Free)(void* p);
+#define DSC_LIBRARY_SLOT(name) decltype(&::name) name;
+    DSC_JNA_EXPORTS(DSC_LIBRARY_SLOT)
+#undef DSC_LIBRARY_SLOT
     void* module;  // what dsc_platform_close releases
 };
 

@@ -85,8 +85,6 @@ int main(int argc, char** argv)
     if (!command_needs_library(command))
         return run_command(nullptr, command, std::vector<std::string>(rest.begin() + 1, rest.end()));
 
-    if (!command_needs_library(command))
-        return run_command(nullptr, command, std::vector<std::string>(rest.begin() + 1, rest.end()));
     DscLibrary lib{};
     std::string error;
     if (!dsc_library_load(lib, error)) {

@@ -1,31 +1,29 @@
 package dscjna;
 
-import com.sun.jna.Native;
 import com.sun.jna.Platform;
-import java.io.File;
-import java.io.IOException;
-import java.io.InputStream;
-import java.nio.file.Files;
-import java.nio.file.Path;
-import java.nio.file.StandardCopyOption;
-import java.util.ArrayList;
+import java.time.Duration;
 import java.util.List;
-import java.util.concurrent.locks.ReentrantLock;
+import java.util.concurrent.atomic.AtomicBoolean;
 
 /**
- * The one dsc_jna_v3 library of the process, loaded on first use, with the
- * lock that pairs each selection with its signature and the charset of its
- * texts.
+ * The one dsc_jna_v3 library of the process, loaded on first use, the lock
+ * that pairs each selection with its signature, and the charset of its texts.
  *
  * <p>Where it is looked for, in order: the folders of {@code jna.library.path};
  * the jar, under JNA's platform folder ({@code win32-x86/}, {@code win32-x86-64/},
- * {@code linux-x86-64/}); the system's search path. From the jar the library
- * is copied into a private temporary folder of its own name, and on Linux the
- * chooser program {@code dsc_chooser} beside it, because the library runs the
- * chooser it finds beside itself (unless {@code DSC_JNA_CHOOSER} names one).
+ * {@code linux-x86-64/}); the system's search path. A candidate that is missing
+ * or cannot be loaded (a file of the wrong bitness, a missing dependency) is
+ * skipped and the next one tried. From the jar the library is copied into a
+ * private folder {@code dsc-jna-*} of {@code jna.tmpdir} (or
+ * {@code java.io.tmpdir} when that is unset), and on Linux the chooser program
+ * {@code dsc_chooser} beside it, because the library runs the chooser it finds
+ * beside itself (unless {@code DSC_JNA_CHOOSER} names one). Such folders left
+ * behind by JVMs that have ended (Windows cannot delete a loaded DLL) are
+ * removed at the next start.
  *
- * <p>When it cannot be loaded, every call of the binding throws
- * {@link DscLibraryUnavailableException} with the same explanation.
+ * <p>When no candidate loads, every call of the binding throws
+ * {@link DscLibraryUnavailableException} with the same explanation: each
+ * candidate and why it failed.
  *
  * <p>Thread-safe.
  */
@@ -33,29 +31,65 @@ public final class DscLibrary {
     /** The library's base name, as JNA maps it to a file name. */
     public static final String NAME = "dsc_jna_v3";
 
-    /**
-     * The process-wide lock of the binding. The library serves one call at a
-     * time, but the next {@code Sgn_Sign} from any thread signs with the last
-     * selection from any thread: hold this lock across each select and its
-     * sign. {@link DscSigner} does; code that calls {@link DscJna} directly
-     * must too, so that both kinds of caller exclude each other.
-     */
-    public static final ReentrantLock LOCK = new ReentrantLock();
-
     private DscLibrary() {}
 
-    /** The bound library; throws the same explanation on every call when it cannot be loaded. */
+    /**
+     * The bound library, for a caller of the raw exports; hold {@link #lock}
+     * across each selection and its {@code Sgn_Sign}.
+     *
+     * @return the library's eleven exports
+     * @throws DscLibraryUnavailableException the library cannot be loaded (the same explanation on every call)
+     */
     public static DscJna get() {
         Loaded loaded = Loaded.INSTANCE;
         if (loaded.failure != null) throw new DscLibraryUnavailableException(loaded.failure, loaded.cause);
         return loaded.lib;
     }
 
-    /** The text conversions of the library's code page (see {@link DscText}). */
+    /**
+     * The text conversions of the library's code page.
+     *
+     * @return the charset and conversions the binding uses for every text
+     * @throws IllegalStateException the code page the library uses is one this JVM does not know;
+     *     the message names the system property {@value DscText#PROPERTY} that sets it
+     */
     public static DscText text() {
         Loaded loaded = Loaded.INSTANCE;
         if (loaded.textFailure != null) throw loaded.textFailure;
         return loaded.text;
+    }
+
+    /**
+     * Takes the binding's process-wide lock for a caller of the raw exports,
+     * waiting at most {@code timeout}: the next {@code Sgn_Sign} from any
+     * thread signs with the last selection from any thread, so hold it across
+     * each selection and its sign. {@link DscSigner} takes the same lock, so
+     * both kinds of caller exclude each other. Re-entrant on the same thread.
+     *
+     * @param timeout how long to wait for another thread's hold to end
+     * @return the hold; {@link Hold#close() close} it (try-with-resources) to let the other threads in
+     * @throws DscLockTimeoutException another thread held the lock the whole time
+     * @throws DscInterruptedException the thread was interrupted while waiting
+     */
+    public static Hold lock(Duration timeout) {
+        LibraryLock.acquire(timeout, "DscLibrary.lock");
+        return new Hold(Thread.currentThread());
+    }
+
+    /** One hold of the process-wide lock, taken by {@link DscLibrary#lock}. */
+    public static final class Hold implements AutoCloseable {
+        private final Thread holder;
+        private final AtomicBoolean released = new AtomicBoolean();
+
+        private Hold(Thread holder) {
+            this.holder = holder;
+        }
+
+        /** Gives the hold back; any thread may, and a second close does nothing. */
+        @Override
+        public void close() {
+            if (released.compareAndSet(false, true)) LibraryLock.release(holder);
+        }
     }
 
     /** Loads once; failures are kept as text so the class itself always initialises. */
@@ -74,63 +108,21 @@ public final class DscLibrary {
             } catch (IllegalStateException e) {
                 textFailure = e;
             }
-            List<String> tried = new ArrayList<>();
+            LibraryLoader loader = new LibraryLoader();
             try {
-                lib = load(tried);
-            } catch (Throwable e) {  // UnsatisfiedLinkError, IOException, a JNA without this platform
+                lib = loader.load();
+            } catch (Throwable e) {  // a JNA without this platform
                 cause = e;
-                failure = explain(tried, e);
+                loader.failures().add("JNA: " + e);
             }
+            if (lib == null) failure = explain(loader.failures());
         }
     }
 
-    private static DscJna load(List<String> tried) throws IOException {
-        String file = System.mapLibraryName(NAME);
-        String searchPath = System.getProperty("jna.library.path");
-        if (searchPath != null) {
-            for (String dir : searchPath.split(File.pathSeparator)) {
-                if (dir.isEmpty()) continue;
-                Path candidate = Path.of(dir, file);
-                tried.add(candidate.toString());
-                if (Files.isRegularFile(candidate)) return Native.load(candidate.toString(), DscJna.class);
-            }
-        }
-        String folder = Platform.RESOURCE_PREFIX + "/";
-        tried.add("jar:" + folder + file);
-        Path unpacked = unpack(folder, file);
-        if (unpacked != null) return Native.load(unpacked.toString(), DscJna.class);
-        tried.add(file + " on the system's search path");
-        return Native.load(NAME, DscJna.class);
-    }
-
-    /** Copies the library (and on Linux the chooser) out of the jar; null when the jar has none for this JVM. */
-    private static Path unpack(String folder, String file) throws IOException {
-        ClassLoader loader = DscLibrary.class.getClassLoader();
-        if (loader.getResource(folder + file) == null) return null;
-        Path dir = Files.createTempDirectory("dsc-jna-");
-        dir.toFile().deleteOnExit();
-        Path library = copy(loader, folder + file, dir.resolve(file));
-        if (!Platform.isWindows()) {
-            Path chooser = copy(loader, folder + "dsc_chooser", dir.resolve("dsc_chooser"));
-            if (chooser != null) chooser.toFile().setExecutable(true, true);
-        }
-        return library;
-    }
-
-    private static Path copy(ClassLoader loader, String resource, Path target) throws IOException {
-        try (InputStream in = loader.getResourceAsStream(resource)) {
-            if (in == null) return null;
-            Files.copy(in, target, StandardCopyOption.REPLACE_EXISTING);
-        }
-        target.toFile().deleteOnExit();
-        return target;
-    }
-
-    private static String explain(List<String> tried, Throwable e) {
+    private static String explain(List<String> failures) {
         return "the native library " + NAME + " cannot be loaded into this " + jvmBits() + "-bit JVM ("
                 + System.getProperty("os.name") + ", " + System.getProperty("os.arch") + "; it needs the "
-                + Platform.RESOURCE_PREFIX + " build of the library). Looked for: " + String.join(", ", tried)
-                + ". Cause: " + e;
+                + Platform.RESOURCE_PREFIX + " build of the library). Tried, in order: " + String.join("; ", failures);
     }
 
     // Not Native.POINTER_SIZE: JNA's own native part may be what failed to load.

@@ -8,7 +8,6 @@ import java.nio.charset.CharsetEncoder;
 import java.nio.charset.CodingErrorAction;
 import java.nio.charset.StandardCharsets;
 import java.util.Arrays;
-import java.util.Locale;
 import java.util.function.Function;
 
 /**
@@ -18,9 +17,16 @@ import java.util.function.Function;
  * <p>The charset is the system property {@value #PROPERTY} when set;
  * otherwise on Windows the ANSI code page ({@code native.encoding}, or
  * {@code sun.jnu.encoding} before Java 17), and on Linux the codeset the
- * library itself derives from the environment (LC_ALL, LC_CTYPE, LANG: the
- * codeset in the locale's name, the installed locale's codeset for a name
- * without one, UTF-8 for C, POSIX or no locale at all).
+ * library itself derives from the environment (the first of LC_ALL, LC_CTYPE
+ * and LANG that is set: the codeset in the locale's name, the installed
+ * locale's codeset for a name without one, UTF-8 for C, POSIX or no locale at
+ * all). The library hands that name to the C library's converter, which reads
+ * any spelling of it ({@code ru_RU.koi8r}, {@code de_DE.iso885915@euro},
+ * {@code ja_JP.eucjp}); the binding reads it the same way: case, dashes,
+ * underscores and dots do not count, so "koi8r" is Java's KOI8-R and
+ * "iso885915" its ISO-8859-15. Only a code set this JVM does not have makes
+ * the binding's calls throw {@link IllegalStateException}, naming
+ * {@value #PROPERTY}.
  *
  * <p>Instances are immutable and safe to share between threads.
  */
@@ -34,6 +40,11 @@ public final class DscText {
         this.charset = charset;
     }
 
+    /**
+     * The charset of the library's texts.
+     *
+     * @return the charset every text is converted in
+     */
     public Charset charset() {
         return charset;
     }
@@ -74,14 +85,29 @@ public final class DscText {
     }
 
     private static Charset named(String name, String source) {
-        String canonical = name.toUpperCase(Locale.ROOT).replace("-", "").replace("_", "");
-        if (canonical.equals("UTF8")) return StandardCharsets.UTF_8;
+        String key = normalised(name);
+        if (key.equals("UTF8")) return StandardCharsets.UTF_8;
         try {
             return Charset.forName(name);
         } catch (IllegalArgumentException e) {
+            // Not a name Java spells this way: try every name and alias it has, compared as the C library compares.
+            for (Charset cs : Charset.availableCharsets().values()) {
+                if (normalised(cs.name()).equals(key)) return cs;
+                for (String alias : cs.aliases())
+                    if (normalised(alias).equals(key)) return cs;
+            }
             throw new IllegalStateException("the code page \"" + name + "\" named by " + source
                     + " is not known to this JVM; set -D" + PROPERTY + "=<charset> to the library's code page", e);
         }
+    }
+
+    /** A code set's name without case and punctuation: "koi8r", "KOI8-R" and "koi8_r" are all "KOI8R". */
+    private static String normalised(String name) {
+        StringBuilder out = new StringBuilder(name.length());
+        for (char c : name.toCharArray())
+            if ((c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'))
+                out.append(Character.toUpperCase(c));
+        return out.toString();
     }
 
     /**

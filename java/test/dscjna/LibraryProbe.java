@@ -10,6 +10,7 @@ public final class LibraryProbe {
             try {
                 System.out.println("devices " + signer.devices());
                 System.out.println("user data " + signer.userData(null));
+                System.out.println("serial " + signer.serialNumber(null));
             } catch (Throwable e) {
                 System.out.println(e.getClass().getName() + ": " + e.getMessage().replace("\n", " "));
             }

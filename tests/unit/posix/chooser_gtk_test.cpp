@@ -1,6 +1,7 @@
 // The real dsc_chooser, started by the library's launcher, on a virtual X
 // display; xdotool plays the user.
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <atomic>
 #include <chrono>

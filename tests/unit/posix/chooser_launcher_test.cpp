@@ -2,6 +2,7 @@
 // how it reads the answer and the exit status, and that a chooser that is
 // missing, fails or misbehaves never looks like a choice.
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <fcntl.h>
 #include <sys/stat.h>

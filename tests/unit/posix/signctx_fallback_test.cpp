@@ -59,9 +59,9 @@ TEST(SignContextFallbackTest, NamesOnTheCertificateLeadToTheKey)
             EXPECT_EQ(ctx->cert, nullptr);
             EXPECT_EQ(ctx->hProv, 0u);
             EXPECT_TRUE(trace.contains(c.trace)) << c.container;
-            twcyt_cert_free(cert);
         }
         twcyt_signctx_free(ctx);
+        twcyt_cert_free(cert);  // the context held a reference of its own
     }
     EXPECT_EQ(twcyt_signctx_sign(nullptr, reinterpret_cast<const unsigned char*>("a"), 1, nullptr), -10002);
 }

@@ -2,8 +2,10 @@
 
 #include <fstream>
 #include <sstream>
+#include <string_view>
 
 #include "chooser_answer.h"
+#include "chooser_row.h"
 #include "scoped_env.h"
 #include "temp_dir.h"
 
@@ -29,11 +31,9 @@ std::vector<std::string> ChooserAnswer::rowsShown()
     std::vector<std::string> out;
     std::istringstream in(impl_->dir.read("rows"));
     std::string line;
-    // A row is "index:algorithm:name:issuer".
     while (std::getline(in, line)) {
-        size_t a = line.find(':'), b = line.find(':', a + 1), c = line.find(':', b + 1);
-        if (c == std::string::npos) continue;
-        out.push_back(line.substr(b + 1, c - b - 1) + "|" + line.substr(c + 1));
+        chooser_row<char> row;
+        if (chooser_splitRow(std::string_view(line), &row)) out.push_back(row.name + "|" + row.issuer);
     }
     return out;
 }

@@ -23,8 +23,7 @@ TokenSession::TokenSession(const std::string& container, const std::string& pin,
     for (int i = 0; list != nullptr && i < list->count; ++i) {
         auto* c = static_cast<tutil_skf_cert*>(list->items[i]);
         if (container == c->containerName) {
-            cert = c;
-            ++cert->refCount;  // survives the list
+            cert = tutil_skf_cert_retain(c);  // survives the list
         }
     }
     tcore_list_free(list);

@@ -1,5 +1,7 @@
 #include "tcore_codepage.h"
 
+#include <windows.h>
+
 #include <cstring>
 
 #include "tcore_errors.h"

@@ -1,5 +1,7 @@
 #include "tcore_wreg.h"
 
+#include <windows.h>
+
 #include <cstring>
 
 #include "tcore_codepage.h"
@@ -142,7 +144,7 @@ int tcore_wreg_getKeys(const char* subkey, tcore_list** list)
     return count;
 }
 
-HMODULE tcore_loadLibrary(const char* path)
+void* tcore_loadLibrary(const char* path)
 {
     if (path == nullptr || path[0] == 0) return nullptr;
     WCHAR* wide = nullptr;

@@ -4,14 +4,12 @@
 // 64-bit view for the x64 one. Texts are in the system code page.
 #pragma once
 
-#include <windows.h>
-
 #include "tcore_list.h"
 
 // Size in bytes of the value; with `out`, reads it into `cap` zeroed bytes
 // and returns the bytes read. -110021 missing key, -110027 missing value,
 // -10003 when `cap` is too small.
-int tcore_wreg_queryValue(void* out, const WCHAR* subkey, int cap, const WCHAR* valueName);
+int tcore_wreg_queryValue(void* out, const wchar_t* subkey, int cap, const wchar_t* valueName);
 
 // The value as text into a 256-byte area: its length (at most 255), or with
 // `out` null the length plus one. An empty subkey is the root, an empty value
@@ -22,5 +20,6 @@ int tcore_wreg_getValue(const char* subkey, const char* valueName, char* out);
 // on the first name (items released with tcore_free). Returns the count.
 int tcore_wreg_getKeys(const char* subkey, tcore_list** list);
 
-// Null for a null or empty path or when the library cannot be loaded.
-HMODULE tcore_loadLibrary(const char* path);
+// The loaded module (an HMODULE), or null for a null or empty path or when
+// the library cannot be loaded.
+void* tcore_loadLibrary(const char* path);

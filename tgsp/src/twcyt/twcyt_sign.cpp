@@ -95,10 +95,12 @@ int twcyt_signctx_setCert(twcyt_signctx* ctx, const twcyt_cert* cert)
         rc = bindThroughNames(ctx, cert);
     }
     if (rc == 0) {
+        // The context holds a reference of its own; the caller keeps theirs.
+        ctx->cert = twcyt_cert_dup(cert);
         if (twcyt_cert_isSm2(cert) == 1) ctx->digestKid = TASN1_KID_SM3;
         return 0;
     }
-    // A failed bind holds nothing: the caller keeps the certificate.
+    // A failed bind holds nothing.
     releaseProvider(ctx);
     ctx->cert = nullptr;
     ctx->keySpec = 0;

@@ -11,8 +11,9 @@
 struct twcyt_signctx;
 
 twcyt_signctx* twcyt_signctx_new();
-// Binds `cert` (taken over, not duplicated) and its private key; an SM2 key
-// sets the SM3 digest.
+// Binds `cert` and its private key; the context takes a reference of its
+// own (released by twcyt_signctx_free), so the caller still releases theirs.
+// An SM2 key sets the SM3 digest.
 int twcyt_signctx_setCert(twcyt_signctx* ctx, const twcyt_cert* cert);
 // The digest by its key id: 110 (SM3), 102 (SHA-1), ...
 void twcyt_signctx_setDigest(twcyt_signctx* ctx, int digestKid);

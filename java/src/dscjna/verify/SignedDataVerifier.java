@@ -97,7 +97,10 @@ public final class SignedDataVerifier {
     /** What was found about one signer. */
     public record SignerResult(Verdict verdict, String reason, String algorithm, X509Certificate certificate,
                                Date signingTime) {
-        /** True when this signer's signature is valid. */
+        /**
+         * Whether this signer's signature is valid.
+         * @return true when the verdict is {@link Verdict#VALID}
+         */
         public boolean isValid() { return verdict == Verdict.VALID; }
     }
 
@@ -107,7 +110,10 @@ public final class SignedDataVerifier {
      * first that is not supported, else why the SignedData itself failed.
      */
     public record Result(Verdict verdict, String reason, boolean attached, List<SignerResult> signers) {
-        /** True when every signer is valid. */
+        /**
+         * Whether the whole SignedData is valid.
+         * @return true when every signer is valid
+         */
         public boolean isValid() { return verdict == Verdict.VALID; }
     }
 
@@ -122,13 +128,19 @@ public final class SignedDataVerifier {
         this.anchors = anchors == null ? null : List.copyOf(anchors);
     }
 
-    /** The same verifier with another SM2 signer identity. */
+    /**
+     * The same verifier with another SM2 signer identity.
+     * @param id the identity the signers used (the default is {@link #DEFAULT_SM2_ID})
+     * @return a new verifier; this one is unchanged
+     */
     public SignedDataVerifier withSm2Id(byte[] id) { return new SignedDataVerifier(id, anchors); }
 
     /**
      * The same verifier requiring every signer certificate to chain to one
      * of {@code trusted}, through the SignedData's certificates, by
      * signatures alone (validity dates and extensions are not checked).
+     * @param trusted the trust anchors
+     * @return a new verifier; this one is unchanged
      */
     public SignedDataVerifier withTrustAnchors(Collection<X509Certificate> trusted) {
         return new SignedDataVerifier(sm2Id, new ArrayList<>(trusted));
@@ -139,6 +151,10 @@ public final class SignedDataVerifier {
      * library's {@code Sgn_Sign} output, PEM armour allowed).
      * {@code content} is the data of a detached SignedData, or null; for an
      * attached one, when given, it must equal the data inside.
+     * @param signedData the SignedData, binary or base64 text
+     * @param content the detached content, or null
+     * @return the verdict of the whole SignedData and of each signer; never
+     *         null, malformed input is an {@link Verdict#INVALID} result
      */
     public Result verify(byte[] signedData, byte[] content) {
         ContentInfo info;

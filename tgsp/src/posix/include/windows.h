@@ -5,6 +5,13 @@
 // (return values, last-error codes, buffer rules). Wide texts are wchar_t.
 #pragma once
 
+// The signing client reaches the platform only through twcyt and tcore: its
+// build defines DSC_NO_PLATFORM_HEADERS, so a platform header that reaches
+// it, directly or through another layer's header, stops the build.
+#ifdef DSC_NO_PLATFORM_HEADERS
+#error "a platform header reached a layer that must not see one"
+#endif
+
 #include <pthread.h>
 
 #include <cstddef>

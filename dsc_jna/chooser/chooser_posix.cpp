@@ -7,6 +7,7 @@
 // could be shown.
 #include "dsc_chooser.h"
 
+#include <windows.h>
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <link.h>

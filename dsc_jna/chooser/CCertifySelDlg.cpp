@@ -139,20 +139,19 @@ void CCertifySelDlg::FillList()
         if (m_rows[i] == nullptr) continue;
         chooser_row<WCHAR> row;
         if (!chooser_splitRow(std::basic_string_view<WCHAR>(m_rows[i]), &row)) continue;
-        std::wstring name(row.name), issuer(row.issuer), algorithm(row.algorithm);
         LVITEMW item = {};
         item.mask = LVIF_TEXT | LVIF_PARAM;
         item.iItem = position;
-        item.pszText = name.data();
+        item.pszText = row.name.data();
         item.lParam = row.index;
         int inserted = static_cast<int>(SendMessageW(m_list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
         if (inserted < 0) continue;
         LVITEMW sub = {};
         sub.iSubItem = 1;
-        sub.pszText = issuer.data();
+        sub.pszText = row.issuer.data();
         SendMessageW(m_list, LVM_SETITEMTEXTW, inserted, reinterpret_cast<LPARAM>(&sub));
         sub.iSubItem = 2;
-        sub.pszText = algorithm.data();
+        sub.pszText = row.algorithm.data();
         SendMessageW(m_list, LVM_SETITEMTEXTW, inserted, reinterpret_cast<LPARAM>(&sub));
         ++position;
     }

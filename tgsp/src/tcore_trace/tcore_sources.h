@@ -4,14 +4,14 @@
 // for ("tcore_misc_win" is tcore_codepage.cpp and tcore_wreg.cpp), so the
 // "covers:" lines above each name list the files that trace under it, as paths from
 // the top of the checkout (shell patterns); tests/check-sources fails when a
-// file uses a name that does not list it. ARCHITECTURE.md has the same table.
+// file uses a name that does not list it.
 #pragma once
 
 // covers: dsc_jna/dsc_jna_entry.cpp
 #define TSRC_DSC_JNA "dsc_jna/dsc_jna"
 // covers: dsc_acx/src/dsc_acx_*.cpp
 #define TSRC_DSC_ACX "dsc_acx/src/dsc_acx"
-// covers: dsc_jna/tutil_skf_*.cpp
+// covers: dsc_jna/skf/tutil_skf_*.cpp
 #define TSRC_SKF "tutil_skf_cus"
 // covers: tgsp/src/twcyt/twcyt_cert.cpp tgsp/src/twcyt/twcyt_certstore.cpp tgsp/src/twcyt/twcyt_props.cpp
 // covers: tgsp/src/twcyt/twcyt_name.cpp tgsp/src/twcyt/twcyt_dn.cpp

@@ -4,8 +4,6 @@
 // and signing and PIN handling on the token.
 #pragma once
 
-#include <windows.h>
-
 #include "skfapi.h"
 // The token layer's result codes, TUTIL_SKF_ERR_*.
 #include "tcore_errors.h"
@@ -53,7 +51,7 @@
 struct tutil_skf_provider {
     int id;
     char path[TUTIL_SKF_NAME];
-    HMODULE module;
+    void* module;  // the HMODULE of the library
 #define TUTIL_SKF_MEMBER(member, name) decltype(&name) member;
     TUTIL_SKF_FUNCTIONS(TUTIL_SKF_MEMBER)
 #undef TUTIL_SKF_MEMBER
@@ -98,6 +96,11 @@ tutil_skf_provider* tutil_skf_findProviderByPath(const char* path);
 int tutil_skf_cert_check(const tutil_skf_cert* cert);
 int tutil_skf_cert_open(tutil_skf_cert* cert);
 int tutil_skf_cert_close(tutil_skf_cert* cert);
+// A certificate or device record is shared by counting its holders: retain
+// adds one and returns the record, release drops one and frees the record
+// with the last (the void* form fits a tcore_list's destroy callback).
+tutil_skf_cert* tutil_skf_cert_retain(tutil_skf_cert* cert);
+tutil_skf_dev* tutil_skf_dev_retain(tutil_skf_dev* dev);
 void tutil_skf_cert_release(void* cert);
 void tutil_skf_dev_release(void* dev);
 

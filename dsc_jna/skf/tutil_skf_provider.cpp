@@ -1,5 +1,7 @@
 // Vendor libraries: loaded once per path and kept for the life of the
 // process, so every handle a token gave out stays backed by its code.
+#include <windows.h>
+
 #include <cstring>
 
 #include "tcore_errors.h"
@@ -61,7 +63,7 @@ int tutil_skf_load(const char* path)
     std::strncpy(kept, path, TUTIL_SKF_NAME - 1);
     if (tutil_skf_provider* loaded = tutil_skf_findProviderByPath(kept)) return loaded->id;
 
-    HMODULE module = tcore_loadLibrary(path);
+    auto module = static_cast<HMODULE>(tcore_loadLibrary(path));
     if (module == nullptr) {
         TCORE_TRACE_SYS(TSRC_SKF, "LoadLibrary");
         TCORE_TRACE(TSRC_SKF, "tutil_skf_load %s failed", kept);

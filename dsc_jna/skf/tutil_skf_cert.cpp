@@ -75,6 +75,18 @@ int tutil_skf_cert_close(tutil_skf_cert* cert)
     return 0;
 }
 
+tutil_skf_cert* tutil_skf_cert_retain(tutil_skf_cert* cert)
+{
+    if (cert != nullptr) ++cert->refCount;
+    return cert;
+}
+
+tutil_skf_dev* tutil_skf_dev_retain(tutil_skf_dev* dev)
+{
+    if (dev != nullptr) ++dev->refCount;
+    return dev;
+}
+
 void tutil_skf_cert_release(void* item)
 {
     auto* cert = static_cast<tutil_skf_cert*>(item);
