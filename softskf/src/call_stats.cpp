@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <mutex>
+#include <type_traits>
 
 #include "softskf_stats.h"
 
@@ -20,10 +21,14 @@ struct Table {
     std::size_t used = 0;
 };
 
+// Calls may come during process exit, so the table is never destroyed; it
+// has nothing to destroy and lives in the module's own memory, so unloading
+// the module takes it along.
+static_assert(std::is_trivially_destructible<Table>::value, "the table must outlive static destruction");
 Table& table()
 {
-    static Table* instance = new Table;  // never destroyed: calls may come during process exit
-    return *instance;
+    static Table instance;
+    return instance;
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "session.h"
 
+#include <new>
 #include <set>
 #include <utility>
 
@@ -25,8 +26,12 @@ struct Runtime {
 
 Runtime& runtime()
 {
+    // Never destroyed, since calls may come during process exit; but held in
+    // the module's own memory rather than the heap, so unloading the module
+    // takes it along (its maps own nothing once every handle is closed).
+    alignas(Runtime) static unsigned char storage[sizeof(Runtime)];
     static Runtime* instance = [] {
-        auto* rt = new Runtime;  // never destroyed: calls may come during process exit
+        auto* rt = new (storage) Runtime;
         // Each copy of the module numbers its handles from its own base, so
         // a handle given to the wrong vendor's library is refused there.
         // Where pointers are 64 bits the handles need more than 32, as the
