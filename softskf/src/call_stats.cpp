@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <mutex>
-#include <type_traits>
+#include <new>
 
 #include "softskf_stats.h"
 
@@ -21,14 +21,14 @@ struct Table {
     std::size_t used = 0;
 };
 
-// Calls may come during process exit, so the table is never destroyed; it
-// has nothing to destroy and lives in the module's own memory, so unloading
-// the module takes it along.
-static_assert(std::is_trivially_destructible<Table>::value, "the table must outlive static destruction");
 Table& table()
 {
-    static Table instance;
-    return instance;
+    // Never destroyed, since calls may come during process exit; but held in
+    // the module's own memory rather than the heap, so unloading the module
+    // takes it along.
+    alignas(Table) static unsigned char storage[sizeof(Table)];
+    static Table* instance = new (storage) Table;
+    return *instance;
 }
 
 }  // namespace

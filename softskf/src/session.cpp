@@ -1,6 +1,7 @@
 #include "session.h"
 
 #include <new>
+#include <random>
 #include <set>
 #include <utility>
 
@@ -38,8 +39,10 @@ Runtime& runtime()
         // heap pointers x64 vendor libraries hand out do: a caller that kept
         // a handle in a 32-bit integer loses it.
         crypto::initialize();
-        std::uint16_t base = 0;
-        crypto::random_bytes(reinterpret_cast<std::uint8_t*>(&base), sizeof base);
+        // The base needs no secret: the system's generator rather than
+        // libgcrypt's pool, which on Windows polls the system's performance
+        // data and leaves its buffers behind when the module is unloaded.
+        const auto base = static_cast<std::uint16_t>(std::random_device{}());
         const std::uint64_t above4GiB = sizeof(std::uintptr_t) > 4 ? 0x1000000000ull : 0;
         rt->next_handle = static_cast<std::uintptr_t>(above4GiB + 0x10000000u + (std::uint64_t{base} << 12));
         return rt;
