@@ -47,10 +47,10 @@ TEST_F(UnloadTest, DuringACallNothingIsFreedAndAfterItTheSelectionIsGone)
 {
     RegisteredTokens tokens({oneToken()});
     const TokenVendor& vendor = tokens.vendor(0);
-    auto release =
-        reinterpret_cast<softskf_releaseBlocked_fn>(tokenModuleFunction(vendor.path(), "softskf_releaseBlocked"));
-    auto blocked =
-        reinterpret_cast<softskf_blockedCalls_fn>(tokenModuleFunction(vendor.path(), "softskf_blockedCalls"));
+    auto release = reinterpret_cast<softskf_releaseBlocked_fn>(
+        tokenModuleFunction(vendor.path(), "softskf_releaseBlocked"));
+    auto blocked = reinterpret_cast<softskf_blockedCalls_fn>(
+        tokenModuleFunction(vendor.path(), "softskf_blockedCalls"));
     ASSERT_NE(release, nullptr);
     ASSERT_NE(blocked, nullptr);
 

@@ -28,8 +28,8 @@ const char kPin[] = "111111";
 
 std::string tokenWithOneCertificate()
 {
-    return tokenState({tokenDevice("dev", "Label-U", kSerial,
-                                   {tokenApplication("app", kPin, {tokenContainer("c1", "sm2_zhang")})})});
+    return tokenState(
+        {tokenDevice("dev", "Label-U", kSerial, {tokenApplication("app", kPin, {tokenContainer("c1", "sm2_zhang")})})});
 }
 
 struct Loaded {
