@@ -25,11 +25,13 @@ struct Runtime {
     std::map<std::pair<std::string, std::string>, Login> logins;
 };
 
+Runtime* created = nullptr;  // the runtime once made
+
 Runtime& runtime()
 {
     // Never destroyed, since calls may come during process exit; but held in
     // the module's own memory rather than the heap, so unloading the module
-    // takes it along (its maps own nothing once every handle is closed).
+    // takes it along (what its maps own is given back below).
     alignas(Runtime) static unsigned char storage[sizeof(Runtime)];
     static Runtime* instance = [] {
         auto* rt = new (storage) Runtime;
@@ -45,10 +47,26 @@ Runtime& runtime()
         const auto base = static_cast<std::uint16_t>(std::random_device{}());
         const std::uint64_t above4GiB = sizeof(std::uintptr_t) > 4 ? 0x1000000000ull : 0;
         rt->next_handle = static_cast<std::uintptr_t>(above4GiB + 0x10000000u + (std::uint64_t{base} << 12));
+        created = rt;
         return rt;
     }();
     return *instance;
 }
+
+// At unload (and at exit) what the maps own goes back to the heap, under the
+// lock, so a call still arriving finds them empty, never torn; the runtime
+// itself stays. A call still holding the lock (one a "block" fault holds)
+// keeps them as they are.
+struct EmptiedAtUnload {
+    ~EmptiedAtUnload()
+    {
+        if (created == nullptr) return;
+        std::unique_lock<std::mutex> lock(created->mutex, std::try_to_lock);
+        if (!lock.owns_lock()) return;
+        created->handles.clear();
+        created->logins.clear();
+    }
+} emptiedAtUnload;
 
 bool matches(const std::string& wanted, const std::string& actual) { return wanted.empty() || wanted == actual; }
 
