@@ -33,6 +33,13 @@ void dsc_jna_lockExports()
     holder.store(GetCurrentThreadId());
 }
 
+bool dsc_jna_tryLockExports()
+{
+    if (!TryAcquireSRWLockExclusive(&exportLock)) return false;
+    holder.store(GetCurrentThreadId());
+    return true;
+}
+
 void dsc_jna_unlockExports()
 {
     holder.store(0);

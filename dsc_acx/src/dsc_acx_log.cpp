@@ -45,6 +45,13 @@ int dsc_acx_closeLog()
     return 0;
 }
 
+void dsc_acx_forgetLog()
+{
+    tcore_setTraceSink(nullptr);
+    dsc_acx_closeLog();
+    logSet = false;
+}
+
 void dsc_acx_logError(const char* format, ...)
 {
     va_list args;

@@ -7,6 +7,9 @@
 
 int dsc_acx_setLog(const char* path);
 int dsc_acx_closeLog();
+// Closes the log and forgets that it was ever set, as at load: only for the
+// module's unload, after which the module's code is gone.
+void dsc_acx_forgetLog();
 
 void dsc_acx_logError(const char* format, ...)
 #if defined(__GNUC__)

@@ -91,6 +91,9 @@ struct tutil_skf_dev {
 int tutil_skf_load(const char* path);
 tutil_skf_provider* tutil_skf_findProviderById(int id);
 tutil_skf_provider* tutil_skf_findProviderByPath(const char* path);
+// Unloads every library and forgets it. Only for the module's own unload:
+// no call may be running in a library, nor any record of it still be used.
+void tutil_skf_unloadAll();
 
 // Certificate records and their handle chain
 int tutil_skf_cert_check(const tutil_skf_cert* cert);

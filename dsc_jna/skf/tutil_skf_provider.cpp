@@ -1,5 +1,5 @@
-// Vendor libraries: loaded once per path and kept for the life of the
-// process, so every handle a token gave out stays backed by its code.
+// Vendor libraries: loaded once per path and kept until the module itself
+// is unloaded, so every handle a token gave out stays backed by its code.
 #include <windows.h>
 
 #include <cstring>
@@ -88,4 +88,15 @@ int tutil_skf_load(const char* path)
     provider->id = nextProviderId++;
     tcore_list_append(providers, provider);
     return provider->id;
+}
+
+void tutil_skf_unloadAll()
+{
+    if (providers == nullptr) return;
+    for (int i = 0; i < providers->count; ++i) {
+        FreeLibrary(static_cast<HMODULE>(static_cast<tutil_skf_provider*>(providers->items[i])->module));
+    }
+    tcore_list_free(providers);
+    providers = nullptr;
+    nextProviderId = TUTIL_SKF_FIRST_PROVIDER_ID;
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <mutex>
+#include <new>
 
 #include "softskf_stats.h"
 
@@ -22,7 +23,11 @@ struct Table {
 
 Table& table()
 {
-    static Table* instance = new Table;  // never destroyed: calls may come during process exit
+    // Never destroyed, since calls may come during process exit; but held in
+    // the module's own memory rather than the heap, so unloading the module
+    // takes it along.
+    alignas(Table) static unsigned char storage[sizeof(Table)];
+    static Table* instance = new (storage) Table;
     return *instance;
 }
 

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "crypto.h"
+#include "platform.h"
 
 namespace softskf::crypto {
 
@@ -91,6 +92,9 @@ int hash_id(HashAlgorithm algorithm)
 void initialize()
 {
     if (gcry_control(GCRYCTL_INITIALIZATION_FINISHED_P)) return;
+    // libgcrypt keeps process-wide state (its random pool, its exit handlers)
+    // that must outlive an unload of this module.
+    keep_library_loaded(reinterpret_cast<const void*>(&gcry_check_version));
     gcry_check_version(nullptr);
     gcry_control(GCRYCTL_DISABLE_SECMEM, 0);
     gcry_control(GCRYCTL_INITIALIZATION_FINISHED, 0);

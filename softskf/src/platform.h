@@ -18,4 +18,9 @@ ReadResult read_whole_file(const std::string& path, std::string& contents);
 // a reader (or a crash) sees either the old or the new state, never half.
 bool replace_file_atomically(const std::string& path, const std::string& contents);
 
+// Keeps the shared library that holds `address` loaded until the process
+// ends, whatever becomes of this module. Nothing to do for code linked into
+// the module itself (libgcrypt on Windows).
+void keep_library_loaded(const void* address);
+
 }  // namespace softskf

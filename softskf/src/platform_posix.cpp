@@ -60,4 +60,12 @@ bool replace_file_atomically(const std::string& path, const std::string& content
     return ok;
 }
 
+void keep_library_loaded(const void* address)
+{
+    Dl_info info{};
+    if (dladdr(address, &info) == 0 || info.dli_fname == nullptr) return;
+    // The library is loaded already: this only marks it never to be unloaded.
+    dlopen(info.dli_fname, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
+}
+
 }  // namespace softskf

@@ -114,4 +114,6 @@ bool replace_file_atomically(const std::string& path, const std::string& content
     return true;
 }
 
+void keep_library_loaded(const void*) {}
+
 }  // namespace softskf

@@ -1,5 +1,7 @@
 #include "session.h"
 
+#include <new>
+#include <random>
 #include <set>
 #include <utility>
 
@@ -23,24 +25,48 @@ struct Runtime {
     std::map<std::pair<std::string, std::string>, Login> logins;
 };
 
+Runtime* created = nullptr;  // the runtime once made
+
 Runtime& runtime()
 {
+    // Never destroyed, since calls may come during process exit; but held in
+    // the module's own memory rather than the heap, so unloading the module
+    // takes it along (what its maps own is given back below).
+    alignas(Runtime) static unsigned char storage[sizeof(Runtime)];
     static Runtime* instance = [] {
-        auto* rt = new Runtime;  // never destroyed: calls may come during process exit
+        auto* rt = new (storage) Runtime;
         // Each copy of the module numbers its handles from its own base, so
         // a handle given to the wrong vendor's library is refused there.
         // Where pointers are 64 bits the handles need more than 32, as the
         // heap pointers x64 vendor libraries hand out do: a caller that kept
         // a handle in a 32-bit integer loses it.
         crypto::initialize();
-        std::uint16_t base = 0;
-        crypto::random_bytes(reinterpret_cast<std::uint8_t*>(&base), sizeof base);
+        // The base needs no secret: the system's generator rather than
+        // libgcrypt's pool, which on Windows polls the system's performance
+        // data and leaves its buffers behind when the module is unloaded.
+        const auto base = static_cast<std::uint16_t>(std::random_device{}());
         const std::uint64_t above4GiB = sizeof(std::uintptr_t) > 4 ? 0x1000000000ull : 0;
         rt->next_handle = static_cast<std::uintptr_t>(above4GiB + 0x10000000u + (std::uint64_t{base} << 12));
+        created = rt;
         return rt;
     }();
     return *instance;
 }
+
+// At unload (and at exit) what the maps own goes back to the heap, under the
+// lock, so a call still arriving finds them empty, never torn; the runtime
+// itself stays. A call still holding the lock (one a "block" fault holds)
+// keeps them as they are.
+struct EmptiedAtUnload {
+    ~EmptiedAtUnload()
+    {
+        if (created == nullptr) return;
+        std::unique_lock<std::mutex> lock(created->mutex, std::try_to_lock);
+        if (!lock.owns_lock()) return;
+        created->handles.clear();
+        created->logins.clear();
+    }
+} emptiedAtUnload;
 
 bool matches(const std::string& wanted, const std::string& actual) { return wanted.empty() || wanted == actual; }
 

@@ -13,3 +13,5 @@ size_t process_memory_bytes()
     std::fclose(f);
     return static_cast<size_t>(resident) * static_cast<size_t>(sysconf(_SC_PAGESIZE));
 }
+
+size_t process_private_bytes() { return process_memory_bytes(); }

@@ -28,12 +28,26 @@ const char* const kSystemLibrarySymbol = "strlen";
 
 #include <dlfcn.h>
 
+#include "skfapi.h"
 #include "token_vendor.h"
 
 bool moduleIsLoaded(const std::string& path)
 {
     void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_NOLOAD);
     if (handle == nullptr) return false;
+    dlclose(handle);
+    return true;
+}
+
+bool listDevicesAndUnload(const std::string& path)
+{
+    void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (handle == nullptr) return false;
+    if (auto enumDev = reinterpret_cast<decltype(&SKF_EnumDev)>(dlsym(handle, "SKF_EnumDev"))) {
+        char names[256] = {0};
+        SKF_ULONG size = sizeof names;
+        enumDev(TRUE, names, &size);
+    }
     dlclose(handle);
     return true;
 }

@@ -76,9 +76,24 @@ bool test_registry_installInView(const std::string& regText, int bits)
 const char* const kSystemLibrary = "kernel32.dll";
 const char* const kSystemLibrarySymbol = "GetCurrentProcessId";
 
+#include "skfapi.h"
 #include "token_vendor.h"
 
 bool moduleIsLoaded(const std::string& path) { return GetModuleHandleA(path.c_str()) != nullptr; }
+
+bool listDevicesAndUnload(const std::string& path)
+{
+    HMODULE module = LoadLibraryA(path.c_str());
+    if (module == nullptr) return false;
+    if (auto enumDev = reinterpret_cast<decltype(&SKF_EnumDev)>(
+            reinterpret_cast<void (*)(void)>(GetProcAddress(module, "SKF_EnumDev")))) {
+        char names[256] = {0};
+        SKF_ULONG size = sizeof names;
+        enumDev(TRUE, names, &size);
+    }
+    FreeLibrary(module);
+    return true;
+}
 
 void* tokenModuleFunction(const std::string& path, const char* name)
 {

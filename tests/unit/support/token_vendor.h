@@ -55,6 +55,10 @@ std::string providerRegistration(const std::vector<std::pair<std::string, std::s
 
 // True while the module at `path` is mapped into the process.
 bool moduleIsLoaded(const std::string& path);
+// Loads the module at `path`, lists its devices once and unloads it, as the
+// library does in one call: what a token library's own load costs the
+// process, apart from the library's. False when it cannot be loaded.
+bool listDevicesAndUnload(const std::string& path);
 // The address of `name` in the module at `path`, loading the module (it then
 // stays loaded for the run, as every token copy does); null when absent.
 void* tokenModuleFunction(const std::string& path, const char* name);

@@ -4,3 +4,5 @@
 void AcquireSRWLockExclusive(PSRWLOCK lock) { pthread_mutex_lock(&lock->mutex); }
 
 void ReleaseSRWLockExclusive(PSRWLOCK lock) { pthread_mutex_unlock(&lock->mutex); }
+
+BOOLEAN TryAcquireSRWLockExclusive(PSRWLOCK lock) { return pthread_mutex_trylock(&lock->mutex) == 0; }

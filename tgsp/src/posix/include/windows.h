@@ -22,6 +22,7 @@ typedef int32_t LONG;
 typedef uint32_t ULONG;
 typedef int BOOL;
 typedef unsigned char BYTE;
+typedef BYTE BOOLEAN;
 typedef uint16_t WORD;
 typedef unsigned int UINT;
 typedef wchar_t WCHAR;
@@ -127,6 +128,8 @@ typedef struct {
     }
 void AcquireSRWLockExclusive(PSRWLOCK lock);
 void ReleaseSRWLockExclusive(PSRWLOCK lock);
+// Takes the lock when it is free, without waiting: nonzero when taken.
+BOOLEAN TryAcquireSRWLockExclusive(PSRWLOCK lock);
 
 // Code pages
 int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR src, int srcLen, LPWSTR dst, int dstLen);
