@@ -63,7 +63,9 @@ std::string kinds(R (*)(A...))
 std::string exports()
 {
     std::ostringstream out;
-#define JAVA_EXPORT(name) out << "        {" << javaString(#name) << ", " << kinds(&name) << "},\n";
+    // Only the type of each export is read: nothing is linked against them.
+#define JAVA_EXPORT(name)                                                                                              \
+    out << "        {" << javaString(#name) << ", " << kinds(static_cast<decltype(&name)>(nullptr)) << "},\n";
     DSC_JNA_EXPORTS(JAVA_EXPORT)
 #undef JAVA_EXPORT
     return out.str();
