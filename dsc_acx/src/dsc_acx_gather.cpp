@@ -73,6 +73,19 @@ int finish(tcore_list** list)
     return dsc_acx_removeDuplicates(*list, sameCertificate);
 }
 
+
+// A load failure keeps its own trace and code, as before walks were bounded.
+int walkFailed(const char* function, const char* providerPath, int rc)
+{
+    if (rc == TUTIL_SKF_ERR_LOAD || rc == TUTIL_SKF_ERR_FUNCTION) {
+        TCORE_TRACE(TSRC_DSC_ACX, "%s tutil_skf_load %s failed %d", function, providerPath, rc);
+        return DSC_ACX_ERR_LIB_LOAD;
+    }
+    if (rc == TUTIL_SKF_ERR_NO_ANSWER) return rc;
+    TCORE_TRACE(TSRC_DSC_ACX, "%s walk of %s failed %d", function, providerPath, rc);
+    return DSC_ACX_ERR_SOURCE;
+}
+
 }  // namespace
 
 const twcyt_cert* dsc_acx_cert_context(const dsc_acx_cert* c)
@@ -81,40 +94,28 @@ const twcyt_cert* dsc_acx_cert_context(const dsc_acx_cert* c)
     return c->source->context(c);
 }
 
-int dsc_acx_getSKFSignCert(const char* providerPath, tcore_list** list)
+int dsc_acx_getSKFSignCert(tutil_skf_walker* walker, const char* providerPath, tcore_list** list)
 {
     if (providerPath == nullptr || providerPath[0] == 0 || list == nullptr) return DSC_ACX_ERR_ARG;
-    int id = tutil_skf_load(providerPath);
-    if (id < 0) {
-        TCORE_TRACE(TSRC_DSC_ACX, "dsc_acx_getSKFSignCert tutil_skf_load");
-        return DSC_ACX_ERR_LIB_LOAD;
-    }
     tcore_list* found = nullptr;
-    int rc = tutil_skf_findAllCerts(id, &found);
+    int rc = tutil_skf_walkLibrary(walker, providerPath, TUTIL_SKF_WALK_CERTS, nullptr, &found);
     if (rc < 0) {
-        TCORE_TRACE(TSRC_DSC_ACX, "dsc_acx_getSKFSignCert tutil_skf_findAllCerts fail %d", rc);
         tcore_list_free(found);
-        return DSC_ACX_ERR_SOURCE;
+        return walkFailed("dsc_acx_getSKFSignCert", providerPath, rc);
     }
     return appendTokenCerts(found, providerPath, false, list);
 }
 
-int dsc_acx_getSKFSignCertByDevSn(const char* deviceSn, const char* providerPath, tcore_list** list)
+int dsc_acx_getSKFSignCertByDevSn(tutil_skf_walker* walker, const char* deviceSn, const char* providerPath,
+                                  tcore_list** list)
 {
     if (deviceSn == nullptr || deviceSn[0] == 0 || providerPath == nullptr || providerPath[0] == 0 || list == nullptr)
         return DSC_ACX_ERR_ARG;
-    int id = tutil_skf_load(providerPath);
-    if (id < 0) {
-        TCORE_TRACE(TSRC_DSC_ACX, "dsc_acx_getSKFSignCertByDevSn tutil_skf_load");
-        return DSC_ACX_ERR_LIB_LOAD;
-    }
     tcore_list* found = nullptr;
-    int rc = tutil_skf_findAllCertsByDevSn(id, deviceSn, &found);
+    int rc = tutil_skf_walkLibrary(walker, providerPath, TUTIL_SKF_WALK_CERTS_BY_SN, deviceSn, &found);
     if (rc < 0) {
-        TCORE_TRACE(TSRC_DSC_ACX, "dsc_acx_getSKFSignCertByDevSn (tutil_skf_findAllCertsByDevSn)  fail %s,%s, %d",
-                    providerPath, deviceSn, rc);
         tcore_list_free(found);
-        return DSC_ACX_ERR_SOURCE;
+        return walkFailed("dsc_acx_getSKFSignCertByDevSn", providerPath, rc);
     }
     return appendTokenCerts(found, providerPath, true, list);
 }
@@ -148,9 +149,13 @@ int dsc_acx_getCSPSignCert(tcore_list** list)
 int dsc_acx_getAllSignCerts(tcore_list** list)
 {
     if (list == nullptr) return DSC_ACX_ERR_ARG;
+    dsc_acx_walkerScope walker;
     char paths[DSC_ACX_MAX_PROVIDERS][DSC_ACX_SLOT];
     int count = dsc_acx_visitSkfProviders(
-        paths, [](const char* path, void* l) { return dsc_acx_getSKFSignCert(path, static_cast<tcore_list**>(l)); },
+        paths, walker.get(),
+        [](const char* path, tutil_skf_walker* w, void* l) {
+            return dsc_acx_getSKFSignCert(w, path, static_cast<tcore_list**>(l));
+        },
         list);
 
     char path360[DSC_ACX_SLOT] = {0};
@@ -162,7 +167,7 @@ int dsc_acx_getAllSignCerts(tcore_list** list)
         bool known = false;
         for (int i = 0; i < count && !known; ++i) known = std::strcmp(paths[i], path360) == 0;
         if (!known) {
-            rc = dsc_acx_getSKFSignCert(path360, list);
+            rc = dsc_acx_getSKFSignCert(walker.get(), path360, list);
             if (rc < 0) TCORE_TRACE(TSRC_DSC_ACX, "find 360 SKF certs with %s failed %d, find continue", path360, rc);
         }
     }
@@ -179,12 +184,13 @@ int dsc_acx_getSignCertByDevSn(tcore_list** list, const char* deviceSn)
         const char* deviceSn;
         tcore_list** list;
     } request{deviceSn, list};
+    dsc_acx_walkerScope walker;
     char paths[DSC_ACX_MAX_PROVIDERS][DSC_ACX_SLOT];
     dsc_acx_visitSkfProviders(
-        paths,
-        [](const char* path, void* r) {
+        paths, walker.get(),
+        [](const char* path, tutil_skf_walker* w, void* r) {
             auto* req = static_cast<Request*>(r);
-            return dsc_acx_getSKFSignCertByDevSn(req->deviceSn, path, req->list);
+            return dsc_acx_getSKFSignCertByDevSn(w, req->deviceSn, path, req->list);
         },
         &request);
     return finish(list);

@@ -1,6 +1,7 @@
 #include "dsc_acx_provider.h"
 
 #include <cstdio>
+#include <cstdint>
 #include <cstring>
 
 #include "tcore_errors.h"
@@ -8,6 +9,7 @@
 #include "tcore_sources.h"
 #include "tcore_trace.h"
 #include "tcore_wreg.h"
+#include "tutil_skf_cus.h"
 
 int dsc_acx_getSkfProviderNamesByWow(char names[][DSC_ACX_SLOT])
 {
@@ -56,7 +58,8 @@ int dsc_acx_getSkfProviders(char paths[][DSC_ACX_SLOT])
     return kept;
 }
 
-int dsc_acx_visitSkfProviders(char paths[][DSC_ACX_SLOT], int (*visit)(const char* path, void* context), void* context)
+int dsc_acx_visitSkfProviders(char paths[][DSC_ACX_SLOT], tutil_skf_walker* walker,
+                              int (*visit)(const char* path, tutil_skf_walker* walker, void* context), void* context)
 {
     int count = dsc_acx_getSkfProviders(paths);
     for (int i = 0; i < count; ++i) {
@@ -65,7 +68,7 @@ int dsc_acx_visitSkfProviders(char paths[][DSC_ACX_SLOT], int (*visit)(const cha
         bool seen = false;
         for (int j = 0; j < i && !seen; ++j) seen = std::strcmp(paths[j], paths[i]) == 0;
         if (seen) continue;
-        int rc = visit(paths[i], context);
+        int rc = visit(paths[i], walker, context);
         if (rc < 0) TCORE_TRACE(TSRC_DSC_ACX, "find SKF certs with %s failed %d, find continue", paths[i], rc);
     }
     return count < 0 ? 0 : count;
@@ -78,3 +81,28 @@ int dsc_acx_getLogPath(char* path)
     int rc = tcore_wreg_getValue(key, DSC_ACX_LOG_VALUE, path);
     return rc < 0 ? DSC_ACX_ERR_LOG_PATH : rc;
 }
+
+namespace {
+
+// A value of DSC_ACX_SKF_KEY in milliseconds: a DWORD, or a text of digits.
+int timeoutMs(const char* valueName, int fallback)
+{
+    unsigned value = 0;
+    int rc = tcore_wreg_getNumber(DSC_ACX_SKF_KEY, valueName, &value);
+    if (rc == TCORE_ERR_REG_OPEN || rc == TCORE_ERR_REG_QUERY) return fallback;
+    if (rc < 0 || value > INT32_MAX) {
+        TCORE_TRACE(TSRC_DSC_ACX, "%s is not a number of milliseconds (%d), %d is used", valueName, rc, fallback);
+        return fallback;
+    }
+    return static_cast<int>(value);
+}
+
+}  // namespace
+
+int dsc_acx_enumTimeoutMs() { return timeoutMs(DSC_ACX_ENUM_TIMEOUT_VALUE, DSC_ACX_ENUM_TIMEOUT_DEFAULT); }
+
+int dsc_acx_callTimeoutMs() { return timeoutMs(DSC_ACX_CALL_TIMEOUT_VALUE, DSC_ACX_CALL_TIMEOUT_DEFAULT); }
+
+dsc_acx_walkerScope::dsc_acx_walkerScope() : walker(tutil_skf_walker_new(dsc_acx_enumTimeoutMs())) {}
+
+dsc_acx_walkerScope::~dsc_acx_walkerScope() { tutil_skf_walker_free(walker); }
