@@ -73,7 +73,6 @@ int finish(tcore_list** list)
     return dsc_acx_removeDuplicates(*list, sameCertificate);
 }
 
-
 // A load failure keeps its own trace and code, as before walks were bounded.
 int walkFailed(const char* function, const char* providerPath, int rc)
 {

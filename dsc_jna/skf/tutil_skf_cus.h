@@ -137,8 +137,8 @@ void tutil_skf_walker_free(tutil_skf_walker* walker);
 // the caller's to free, also after a failure), or TUTIL_SKF_ERR_LOAD or
 // TUTIL_SKF_ERR_FUNCTION when the library cannot be loaded, or
 // TUTIL_SKF_ERR_NO_ANSWER.
-int tutil_skf_walkLibrary(tutil_skf_walker* walker, const char* path, tutil_skf_walkKind kind,
-                          const char* serialNumber, tcore_list** found);
+int tutil_skf_walkLibrary(tutil_skf_walker* walker, const char* path, tutil_skf_walkKind kind, const char* serialNumber,
+                          tcore_list** found);
 
 // Signing and PINs, each within `deadlineMs` (no bound when 0 or less: a
 // token may wait for a person at its own PIN pad or button), or
