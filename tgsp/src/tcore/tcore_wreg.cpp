@@ -138,6 +138,8 @@ int tcore_wreg_getNumber(const char* subkey, const char* valueName, unsigned* ou
         *out = number;
         return 0;
     }
+    // A setting left out is the usual case, not a failure worth a trace.
+    if (status == ERROR_FILE_NOT_FOUND) return TCORE_ERR_REG_QUERY;
     if (status != ERROR_SUCCESS && status != ERROR_MORE_DATA) return queryFailed(status);
     if (type != REG_SZ) return TCORE_ERR_PARAM;
     char text[kMaxText + 1] = {0};

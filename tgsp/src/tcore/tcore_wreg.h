@@ -17,8 +17,9 @@ int tcore_wreg_queryValue(void* out, const wchar_t* subkey, int cap, const wchar
 int tcore_wreg_getValue(const char* subkey, const char* valueName, char* out);
 
 // A number: a REG_DWORD value, or a text of decimal digits. 0 with the
-// number in *out; -110021 missing key, -110027 missing value, -10002 for a
-// value of another type or a text that is not a number below 2^32.
+// number in *out; -110021 missing key, -110027 missing value (neither is
+// traced: a setting may be left out), -10002 for a value of another type or
+// a text that is not a number below 2^32.
 int tcore_wreg_getNumber(const char* subkey, const char* valueName, unsigned* out);
 
 // The subkey names, in the registry's enumeration order, into a list created
