@@ -1,7 +1,10 @@
+// <windows.h> before the SKF header, which defines TRUE and FALSE only if
+// it has not.
+#include <windows.h>
+
 #include "tutil_skf_bounded.h"
 
 #include <cstring>
-#include <mutex>
 
 #include "tcore_sources.h"
 #include "tcore_trace.h"
@@ -19,7 +22,7 @@ public:
     // libraries, the list is full).
     bool mark(const char* path)
     {
-        std::lock_guard<std::mutex> hold(lock);
+        Hold hold(&lock);
         Entry* free = nullptr;
         for (Entry& e : entries) {
             if (e.used && std::strcmp(e.path, path) == 0) return false;
@@ -32,13 +35,13 @@ public:
     }
     void clear(const char* path)
     {
-        std::lock_guard<std::mutex> hold(lock);
+        Hold hold(&lock);
         for (Entry& e : entries)
             if (e.used && std::strcmp(e.path, path) == 0) e.used = false;
     }
     bool contains(const char* path)
     {
-        std::lock_guard<std::mutex> hold(lock);
+        Hold hold(&lock);
         for (const Entry& e : entries)
             if (e.used && std::strcmp(e.path, path) == 0) return true;
         return false;
@@ -49,7 +52,14 @@ private:
         bool used;
         char path[TUTIL_SKF_NAME];
     };
-    std::mutex lock;
+    // A slim lock: constant-initialised and trivially destroyed on every
+    // platform, so the list is usable from the first call to the last.
+    struct Hold {
+        explicit Hold(SRWLOCK* l) : held(l) { AcquireSRWLockExclusive(held); }
+        ~Hold() { ReleaseSRWLockExclusive(held); }
+        SRWLOCK* held;
+    };
+    SRWLOCK lock = SRWLOCK_INIT;
     Entry entries[kMaxBusy] = {};
 };
 

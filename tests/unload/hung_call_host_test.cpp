@@ -27,9 +27,9 @@ namespace {
 
 std::string token(const std::vector<std::string>& faults)
 {
-    return tokenState(
-        {tokenDevice("dev", "Label-H", "SN-H", {tokenApplication("app", "111111", {tokenContainer("c1", "sm2_zhang")})})},
-        faults);
+    return tokenState({tokenDevice("dev", "Label-H", "SN-H",
+                                   {tokenApplication("app", "111111", {tokenContainer("c1", "sm2_zhang")})})},
+                      faults);
 }
 
 std::string fileText(const std::string& path)
@@ -47,8 +47,7 @@ TEST(HungCallHost, AnUnloadWhileAGivenUpCallRunsLeavesBothLibrariesLoaded)
     RegisteredTokens tokens({token({tokenFault("SKF_EnumDev", "block")})},
                             skfSettings({"\"EnumTimeoutMs\"=dword:000000c8"}));
     const std::string vendor = tokens.vendor(0).path();
-    auto release =
-        reinterpret_cast<softskf_releaseBlocked_fn>(tokenModuleFunction(vendor, "softskf_releaseBlocked"));
+    auto release = reinterpret_cast<softskf_releaseBlocked_fn>(tokenModuleFunction(vendor, "softskf_releaseBlocked"));
     auto blocked = reinterpret_cast<softskf_blockedCalls_fn>(tokenModuleFunction(vendor, "softskf_blockedCalls"));
     ASSERT_NE(release, nullptr);
     TempDir logDir;
