@@ -272,7 +272,7 @@ TEST_F(ThreadedHost, ATokenThatHangsWhileThreadsListAndSign)
          tokenState({tokenDevice("dev", "Label-SN-H", hung.serial,
                                  {tokenApplication("app", hung.pin, {tokenContainer("c1", hung.key)}, 10)})},
                     {tokenFault("SKF_ConnectDev", "block")})},
-        skfSettings({"\"EnumTimeoutMs\"=dword:00000096"}));
+        skfSettings({"\"EnumTimeoutMs\"=dword:000007d0"}));
     auto release = reinterpret_cast<softskf_releaseBlocked_fn>(
         tokenModuleFunction(withHung.vendor(2).path(), "softskf_releaseBlocked"));
     ASSERT_NE(release, nullptr);

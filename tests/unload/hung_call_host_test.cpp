@@ -45,7 +45,7 @@ std::string fileText(const std::string& path)
 TEST(HungCallHost, AnUnloadWhileAGivenUpCallRunsLeavesBothLibrariesLoaded)
 {
     RegisteredTokens tokens({token({tokenFault("SKF_EnumDev", "block")})},
-                            skfSettings({"\"EnumTimeoutMs\"=dword:000000c8"}));
+                            skfSettings({"\"EnumTimeoutMs\"=dword:000005dc"}));
     const std::string vendor = tokens.vendor(0).path();
     auto release = reinterpret_cast<softskf_releaseBlocked_fn>(tokenModuleFunction(vendor, "softskf_releaseBlocked"));
     auto blocked = reinterpret_cast<softskf_blockedCalls_fn>(tokenModuleFunction(vendor, "softskf_blockedCalls"));
