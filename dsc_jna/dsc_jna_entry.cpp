@@ -52,7 +52,7 @@ bool dsc_jna_heldByThisThread()
     // A token library called on a worker thread calls for the thread that
     // holds the lock and waits for it (or waited, when the call was given
     // up on): a call from there is a re-entry as well.
-    return holder.load() == GetCurrentThreadId() || tcore_worker_onWorkerThread();
+    return holder.load() == GetCurrentThreadId() || tcore_onStepThread();
 }
 
 void dsc_jna_traceReentry()

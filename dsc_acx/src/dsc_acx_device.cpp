@@ -93,11 +93,14 @@ const char* userDataOf(const DEVINFO& info, size_t* width)
 
 }  // namespace
 
-int dsc_acx_getSKFDev(tutil_skf_walker* walker, const char* providerPath, tcore_list** list)
+int dsc_acx_takeSKFDevs(const char* providerPath, const tutil_skf_walkResult& result, tcore_list** list)
 {
-    if (providerPath == nullptr || providerPath[0] == 0 || list == nullptr) return DSC_ACX_ERR_ARG;
-    tcore_list* devs = nullptr;
-    int n = tutil_skf_walkLibrary(walker, providerPath, TUTIL_SKF_WALK_DEVICES, nullptr, &devs);
+    if (providerPath == nullptr || providerPath[0] == 0 || list == nullptr) {
+        tcore_list_free(result.found);
+        return DSC_ACX_ERR_ARG;
+    }
+    tcore_list* devs = result.found;
+    int n = result.rc;
     if (n == TUTIL_SKF_ERR_LOAD || n == TUTIL_SKF_ERR_FUNCTION) {
         TCORE_TRACE(TSRC_DSC_ACX, "dsc_acx_getSKFDev tutil_skf_load");
         tcore_list_free(devs);
@@ -125,12 +128,10 @@ int dsc_acx_getSKFDev(tutil_skf_walker* walker, const char* providerPath, tcore_
 int dsc_acx_getSKFDevs(tcore_list** list)
 {
     if (list == nullptr) return DSC_ACX_ERR_ARG;
-    dsc_acx_walkerScope walker;
-    char paths[DSC_ACX_MAX_PROVIDERS][DSC_ACX_SLOT];
-    dsc_acx_visitSkfProviders(
-        paths, walker.get(),
-        [](const char* path, tutil_skf_walker* w, void* l) {
-            return dsc_acx_getSKFDev(w, path, static_cast<tcore_list**>(l));
+    dsc_acx_walkSkfProviders(
+        TUTIL_SKF_WALK_DEVICES, nullptr, false,
+        [](const char* path, const tutil_skf_walkResult& result, void* l) {
+            return dsc_acx_takeSKFDevs(path, result, static_cast<tcore_list**>(l));
         },
         list);
     if (*list == nullptr) return DSC_ACX_ERR_NO_DEVICE;

@@ -26,16 +26,10 @@ struct dsc_acx_cert {
     const twcyt_cert* tokenCert;
 };
 
-struct tutil_skf_walker;
-
 // The record's certificate as a context held by the record (not to be
 // freed); null when it has none.
 const twcyt_cert* dsc_acx_cert_context(const dsc_acx_cert* c);
 
 int dsc_acx_getAllSignCerts(tcore_list** list);
 int dsc_acx_getSignCertByDevSn(tcore_list** list, const char* deviceSn);
-// One library's certificates, walked with `walker` (bounded; null: no bound).
-int dsc_acx_getSKFSignCert(tutil_skf_walker* walker, const char* providerPath, tcore_list** list);
-int dsc_acx_getSKFSignCertByDevSn(tutil_skf_walker* walker, const char* deviceSn, const char* providerPath,
-                                  tcore_list** list);
 int dsc_acx_getCSPSignCert(tcore_list** list);

@@ -58,20 +58,45 @@ int dsc_acx_getSkfProviders(char paths[][DSC_ACX_SLOT])
     return kept;
 }
 
-int dsc_acx_visitSkfProviders(char paths[][DSC_ACX_SLOT], tutil_skf_walker* walker,
-                              int (*visit)(const char* path, tutil_skf_walker* walker, void* context), void* context)
+int dsc_acx_walkSkfProviders(tutil_skf_walkKind kind, const char* serialNumber, bool with360,
+                             int (*take)(const char* path, const tutil_skf_walkResult& result, void* context),
+                             void* context)
 {
+    char paths[DSC_ACX_MAX_PROVIDERS + 1][DSC_ACX_SLOT];
     int count = dsc_acx_getSkfProviders(paths);
-    for (int i = 0; i < count; ++i) {
-        // A library registered under several provider names holds the same
-        // tokens: walking it again would only find them again.
-        bool seen = false;
-        for (int j = 0; j < i && !seen; ++j) seen = std::strcmp(paths[j], paths[i]) == 0;
-        if (seen) continue;
-        int rc = visit(paths[i], walker, context);
-        if (rc < 0) TCORE_TRACE(TSRC_DSC_ACX, "find SKF certs with %s failed %d, find continue", paths[i], rc);
+    if (count < 0) count = 0;
+    const char* distinct[DSC_ACX_MAX_PROVIDERS + 1];
+    int walked = 0;
+    auto known = [&](const char* path) {
+        for (int j = 0; j < walked; ++j)
+            if (std::strcmp(distinct[j], path) == 0) return true;
+        return false;
+    };
+    for (int i = 0; i < count; ++i)
+        if (!known(paths[i])) distinct[walked++] = paths[i];
+    const int registered = walked;
+    if (with360) {
+        char* path360 = paths[DSC_ACX_MAX_PROVIDERS];
+        std::memset(path360, 0, DSC_ACX_SLOT);
+        int rc = tcore_wreg_getValue(DSC_ACX_360_PROVIDER_KEY, DSC_ACX_SKF_IMAGE_VALUE, path360);
+        if (rc < 0) {
+            TCORE_TRACE(TSRC_DSC_ACX, "dsc_acx_getAll360SkfProvidersByWow tcore_wreg_getValue failed %d (%d)",
+                        DSC_ACX_ERR_360_PATH, rc);
+        } else if (!known(path360)) {
+            distinct[walked++] = path360;
+        }
     }
-    return count < 0 ? 0 : count;
+    tutil_skf_walkResult results[DSC_ACX_MAX_PROVIDERS + 1];
+    tutil_skf_walkLibraries(distinct, walked, kind, serialNumber, dsc_acx_enumTimeoutMs(), results);
+    for (int i = 0; i < walked; ++i) {
+        int rc = take(distinct[i], results[i], context);
+        if (rc >= 0) continue;
+        if (i < registered)
+            TCORE_TRACE(TSRC_DSC_ACX, "find SKF certs with %s failed %d, find continue", distinct[i], rc);
+        else
+            TCORE_TRACE(TSRC_DSC_ACX, "find 360 SKF certs with %s failed %d, find continue", distinct[i], rc);
+    }
+    return walked;
 }
 
 int dsc_acx_getLogPath(char* path)
@@ -102,7 +127,3 @@ int timeoutMs(const char* valueName, int fallback)
 int dsc_acx_enumTimeoutMs() { return timeoutMs(DSC_ACX_ENUM_TIMEOUT_VALUE, DSC_ACX_ENUM_TIMEOUT_DEFAULT); }
 
 int dsc_acx_callTimeoutMs() { return timeoutMs(DSC_ACX_CALL_TIMEOUT_VALUE, DSC_ACX_CALL_TIMEOUT_DEFAULT); }
-
-dsc_acx_walkerScope::dsc_acx_walkerScope() : walker(tutil_skf_walker_new(dsc_acx_enumTimeoutMs())) {}
-
-dsc_acx_walkerScope::~dsc_acx_walkerScope() { tutil_skf_walker_free(walker); }

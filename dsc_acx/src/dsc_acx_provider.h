@@ -22,7 +22,7 @@
 #define DSC_ACX_ENUM_TIMEOUT_DEFAULT 5000
 #define DSC_ACX_CALL_TIMEOUT_DEFAULT 0
 
-struct tutil_skf_walker;
+#include "tutil_skf_cus.h"
 
 // Up to 16 provider names into slots of 256 bytes, in enumeration order.
 int dsc_acx_getSkfProviderNamesByWow(char names[][DSC_ACX_SLOT]);
@@ -34,31 +34,21 @@ int dsc_acx_getSkfProviderByWow(const char* name, char* path);
 // The library paths of the providers that have one, up to 16, in order.
 int dsc_acx_getSkfProviders(char paths[][DSC_ACX_SLOT]);
 
-// Reads the library paths into `paths` and hands each distinct path to
-// `visit` once, with `walker`; a negative answer is traced ("find
-// continue") and the walk goes on. Returns the number of paths, repeated
-// ones included.
-int dsc_acx_visitSkfProviders(char paths[][DSC_ACX_SLOT], tutil_skf_walker* walker,
-                              int (*visit)(const char* path, tutil_skf_walker* walker, void* context), void* context);
+// Walks every registered token library once (a library registered under
+// several provider names holds the same tokens), and with `with360` the 360
+// provider's library unless it is registered already, one after another,
+// each within the enumeration deadline. `take` gets each library's path
+// and what came of it, in that order, and owns `result.found`; a negative
+// answer of `take` is traced ("find continue") and the walk goes on.
+// Returns the number of libraries walked.
+int dsc_acx_walkSkfProviders(tutil_skf_walkKind kind, const char* serialNumber, bool with360,
+                             int (*take)(const char* path, const tutil_skf_walkResult& result, void* context),
+                             void* context);
 
 // The two deadlines as the registry gives them now; a missing or unusable
 // value is its default.
 int dsc_acx_enumTimeoutMs();
 int dsc_acx_callTimeoutMs();
-
-// The walker of one export's walk over the token libraries, bounded by the
-// enumeration deadline; freed with the scope.
-class dsc_acx_walkerScope {
-public:
-    dsc_acx_walkerScope();
-    ~dsc_acx_walkerScope();
-    dsc_acx_walkerScope(const dsc_acx_walkerScope&) = delete;
-    dsc_acx_walkerScope& operator=(const dsc_acx_walkerScope&) = delete;
-    tutil_skf_walker* get() const { return walker; }
-
-private:
-    tutil_skf_walker* walker;
-};
 
 // The default log file path into a 256-byte area; -1038 when unreadable.
 int dsc_acx_getLogPath(char* path);

@@ -4,10 +4,13 @@
 
 #include "tutil_skf_bounded.h"
 
+#include <array>
 #include <cstring>
+#include <vector>
 
 #include "tcore_sources.h"
 #include "tcore_trace.h"
+#include "tcore_worker.h"
 
 namespace {
 
@@ -65,26 +68,36 @@ private:
 
 constinit BusyLibraries busy;
 
-void runTask(void* task) { static_cast<tutil_skf_task*>(task)->run(); }
+// A step on the worker thread: the library is marked busy for the call, so
+// that, should it be abandoned, no other call goes in until it returns.
+void runStep(void* step)
+{
+    auto* task = static_cast<tutil_skf_task*>(step);
+    if (!busy.mark(task->path)) {
+        task->refused = true;
+        return;
+    }
+    task->marked = true;
+    task->run();
+}
 
 // The answer of an abandoned call: discarded, and only then is its library
 // free for the next call.
-void discardLate(void* context)
+void discardLate(void* step)
 {
-    auto* task = static_cast<tutil_skf_task*>(context);
+    auto* task = static_cast<tutil_skf_task*>(step);
     char path[TUTIL_SKF_NAME];
     std::memcpy(path, task->path, sizeof path);
+    bool marked = task->marked;
     delete task;
-    busy.clear(path);
+    if (marked) busy.clear(path);
     TCORE_TRACE(TSRC_SKF, "the late answer of %s was discarded; the library takes calls again", path);
 }
 
-int refuseBusy(tutil_skf_task* task)
+void traceRefused(const char* path)
 {
-    TCORE_TRACE(TSRC_SKF, "%s is still busy with a call that did not answer, refused %d", task->path,
+    TCORE_TRACE(TSRC_SKF, "%s is still busy with a call that did not answer, refused %d", path,
                 TUTIL_SKF_ERR_NO_ANSWER);
-    delete task;
-    return TUTIL_SKF_ERR_NO_ANSWER;
 }
 
 }  // namespace
@@ -94,31 +107,47 @@ tutil_skf_task::tutil_skf_task(const char* libraryPath)
     if (libraryPath != nullptr) std::strncpy(path, libraryPath, TUTIL_SKF_NAME - 1);
 }
 
-bool tutil_skf_isBusy(const char* path)
-{
-    return path != nullptr && !tcore_worker_onWorkerThread() && busy.contains(path);
-}
+bool tutil_skf_isBusy(const char* path) { return path != nullptr && !tcore_onStepThread() && busy.contains(path); }
 
-int tutil_skf_runBounded(tcore_worker* worker, tutil_skf_task* task, int deadlineMs)
+void tutil_skf_runBounded(tutil_skf_task** tasks, int count, int deadlineMs)
 {
     if (deadlineMs <= 0) {
-        if (busy.contains(task->path)) return refuseBusy(task);
-        task->run();
-        return 0;
+        for (int i = 0; i < count; ++i) {
+            if (busy.contains(tasks[i]->path)) {
+                tasks[i]->refused = true;
+                traceRefused(tasks[i]->path);
+            } else {
+                tasks[i]->run();
+            }
+        }
+        return;
     }
-    if (!busy.mark(task->path)) return refuseBusy(task);
-    // Copied first: once abandoned, the task is no longer ours to read.
-    char path[TUTIL_SKF_NAME];
-    std::memcpy(path, task->path, sizeof path);
-    // A single call gets a worker of its own.
-    tcore_worker* own = worker == nullptr ? tcore_worker_new() : nullptr;
-    bool answered = tcore_worker_run(worker != nullptr ? worker : own, runTask, discardLate, task, deadlineMs);
-    tcore_worker_free(own);
-    if (!answered) {
-        TCORE_TRACE(TSRC_SKF, "%s did not answer within %d ms; its call is abandoned, refused %d", path, deadlineMs,
-                    TUTIL_SKF_ERR_NO_ANSWER);
-        return TUTIL_SKF_ERR_NO_ANSWER;
+    // Copied first: once abandoned, a task is no longer ours to read.
+    std::vector<std::array<char, TUTIL_SKF_NAME>> paths(static_cast<size_t>(count));
+    for (int i = 0; i < count; ++i) std::memcpy(paths[static_cast<size_t>(i)].data(), tasks[i]->path, TUTIL_SKF_NAME);
+    int start = 0;
+    while (start < count) {
+        int answered = tcore_runSteps(reinterpret_cast<void* const*>(tasks + start), count - start, runStep,
+                                      discardLate, deadlineMs);
+        for (int i = start; i < start + answered; ++i) {
+            if (tasks[i]->marked) busy.clear(tasks[i]->path);
+            if (tasks[i]->refused) traceRefused(tasks[i]->path);
+        }
+        start += answered;
+        if (start == count) break;
+        // The rest go on on a thread of their own.
+        TCORE_TRACE(TSRC_SKF, "%s did not answer within %d ms; its call is abandoned, refused %d",
+                    paths[static_cast<size_t>(start)].data(), deadlineMs, TUTIL_SKF_ERR_NO_ANSWER);
+        tasks[start] = nullptr;
+        ++start;
     }
-    busy.clear(path);
-    return 0;
+}
+
+int tutil_skf_runOneBounded(tutil_skf_task* task, int deadlineMs)
+{
+    tutil_skf_runBounded(&task, 1, deadlineMs);
+    if (task == nullptr) return TUTIL_SKF_ERR_NO_ANSWER;
+    if (!task->refused) return 0;
+    delete task;
+    return TUTIL_SKF_ERR_NO_ANSWER;
 }

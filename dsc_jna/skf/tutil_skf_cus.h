@@ -118,27 +118,28 @@ int tutil_skf_findAppCerts(tutil_skf_provider* provider, HAPPLICATION hApp, cons
 int tutil_skf_findAllDev(int providerId, tcore_list** list);
 
 // Bounded walks. A token library may never answer (a wedged or removed
-// token, a library that hangs while it loads): a walker walks libraries one
-// after another on one worker thread, each within `deadlineMs` (no bound
-// when 0 or less). A library that misses it is left behind: the walk
-// returns TUTIL_SKF_ERR_NO_ANSWER, its late answer is discarded when it
-// comes, and until then every call into that library is refused with the
-// same code, so no two calls of ours are ever in one library at once.
+// token, a library that hangs while it loads). The libraries are loaded and
+// walked one after another on one worker thread, each within `deadlineMs`
+// (no bound when 0 or less). A library that misses it is left behind with
+// TUTIL_SKF_ERR_NO_ANSWER, its late answer is discarded when it comes, and
+// until then every call into that library is refused with the same code, so
+// no two calls of ours are ever in one library at once.
 enum tutil_skf_walkKind {
     TUTIL_SKF_WALK_CERTS,        // tutil_skf_findAllCerts
     TUTIL_SKF_WALK_CERTS_BY_SN,  // tutil_skf_findAllCertsByDevSn
     TUTIL_SKF_WALK_DEVICES,      // tutil_skf_findAllDev
 };
-struct tutil_skf_walker;
-tutil_skf_walker* tutil_skf_walker_new(int deadlineMs);
-void tutil_skf_walker_free(tutil_skf_walker* walker);
-// Loads the library at `path` (tutil_skf_load) and walks it. Returns what
-// the walk returns, with its records in *found (created on the first, and
-// the caller's to free, also after a failure), or TUTIL_SKF_ERR_LOAD or
-// TUTIL_SKF_ERR_FUNCTION when the library cannot be loaded, or
-// TUTIL_SKF_ERR_NO_ANSWER.
-int tutil_skf_walkLibrary(tutil_skf_walker* walker, const char* path, tutil_skf_walkKind kind, const char* serialNumber,
-                          tcore_list** found);
+// What came of one library: the walk's answer, with its records (created on
+// the first, and the caller's to free, also after a failure), or
+// TUTIL_SKF_ERR_LOAD or TUTIL_SKF_ERR_FUNCTION when the library cannot be
+// loaded (tutil_skf_load), or TUTIL_SKF_ERR_NO_ANSWER.
+struct tutil_skf_walkResult {
+    int rc;
+    tcore_list* found;
+};
+// results[i] for paths[i].
+void tutil_skf_walkLibraries(const char* const* paths, int count, tutil_skf_walkKind kind, const char* serialNumber,
+                             int deadlineMs, tutil_skf_walkResult* results);
 
 // Signing and PINs, each within `deadlineMs` (no bound when 0 or less: a
 // token may wait for a person at its own PIN pad or button), or

@@ -256,7 +256,7 @@ int tutil_skf_sign(tutil_skf_cert* cert, const unsigned char* data, int dataLen,
     tutil_skf_provider* p = providerOf(cert);
     if (p == nullptr) return TUTIL_SKF_ERR_NO_PROVIDER;
     auto* task = new SignTask(p, cert, data, dataLen, digestKid, deadlineMs > 0);
-    rc = tutil_skf_runBounded(nullptr, task, deadlineMs);
+    rc = tutil_skf_runOneBounded(task, deadlineMs);
     if (rc < 0) return rc;
     int result = task->result;
     if (result > 0) std::memcpy(sigOut, task->signature, static_cast<size_t>(result));
@@ -270,7 +270,7 @@ int tutil_skf_verifyPin(tutil_skf_cert* cert, int* retryOut, int deadlineMs)
     tutil_skf_provider* p = providerOf(cert);
     if (p == nullptr) return TUTIL_SKF_ERR_NO_PROVIDER;
     auto* task = new VerifyPinTask(p, cert, retryOut != nullptr ? *retryOut : 0);
-    int rc = tutil_skf_runBounded(nullptr, task, deadlineMs);
+    int rc = tutil_skf_runOneBounded(task, deadlineMs);
     if (rc < 0) return rc;
     int result = task->result;
     if (retryOut != nullptr) *retryOut = task->retry;
@@ -290,7 +290,7 @@ int tutil_skf_changePin(int providerId, const char* deviceName, const char* appl
         return TUTIL_SKF_ERR_NO_PROVIDER;
     }
     auto* task = new ChangePinTask(p, deviceName, applicationName, oldPin, newPin, *retryOut);
-    int rc = tutil_skf_runBounded(nullptr, task, deadlineMs);
+    int rc = tutil_skf_runOneBounded(task, deadlineMs);
     if (rc < 0) return rc;
     int result = task->result;
     *retryOut = task->retry;

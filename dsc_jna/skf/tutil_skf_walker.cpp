@@ -2,16 +2,11 @@
 // walked within the deadline on one worker thread: a library that does not
 // answer in time is left behind, and the others are still walked.
 #include <string>
+#include <vector>
 
 #include "tcore_list.h"
-#include "tcore_worker.h"
 #include "tutil_skf_bounded.h"
 #include "tutil_skf_cus.h"
-
-struct tutil_skf_walker {
-    tcore_worker* worker;
-    int deadlineMs;
-};
 
 namespace {
 
@@ -46,26 +41,21 @@ struct WalkTask : tutil_skf_task {
 
 }  // namespace
 
-tutil_skf_walker* tutil_skf_walker_new(int deadlineMs) { return new tutil_skf_walker{tcore_worker_new(), deadlineMs}; }
-
-void tutil_skf_walker_free(tutil_skf_walker* walker)
+void tutil_skf_walkLibraries(const char* const* paths, int count, tutil_skf_walkKind kind, const char* serialNumber,
+                             int deadlineMs, tutil_skf_walkResult* results)
 {
-    if (walker == nullptr) return;
-    tcore_worker_free(walker->worker);
-    delete walker;
-}
-
-int tutil_skf_walkLibrary(tutil_skf_walker* walker, const char* path, tutil_skf_walkKind kind, const char* serialNumber,
-                          tcore_list** found)
-{
-    if (path == nullptr || path[0] == 0 || found == nullptr) return TCORE_ERR_PARAM;
-    auto* task = new WalkTask(path, kind, serialNumber);
-    int rc = tutil_skf_runBounded(walker != nullptr ? walker->worker : nullptr, task,
-                                  walker != nullptr ? walker->deadlineMs : 0);
-    if (rc < 0) return rc;
-    *found = task->found;
-    task->found = nullptr;
-    int result = task->result;
-    delete task;
-    return result;
+    std::vector<tutil_skf_task*> tasks(static_cast<size_t>(count));
+    for (int i = 0; i < count; ++i) tasks[static_cast<size_t>(i)] = new WalkTask(paths[i], kind, serialNumber);
+    tutil_skf_runBounded(tasks.data(), count, deadlineMs);
+    for (int i = 0; i < count; ++i) {
+        auto* task = static_cast<WalkTask*>(tasks[static_cast<size_t>(i)]);
+        tutil_skf_walkResult& result = results[i];
+        result = {TUTIL_SKF_ERR_NO_ANSWER, nullptr};
+        if (task == nullptr) continue;
+        if (!task->refused) {
+            result = {task->result, task->found};
+            task->found = nullptr;
+        }
+        delete task;
+    }
 }

@@ -3,9 +3,9 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
-#include <new>
 #include <system_error>
 #include <thread>
+#include <vector>
 
 #include "tcore_sources.h"
 #include "tcore_trace.h"
@@ -13,109 +13,100 @@
 
 namespace {
 
-thread_local bool onWorker = false;
+using Clock = std::chrono::steady_clock;
 
-// What a caller and its worker thread share. The caller frees it after
-// joining the thread; an abandoned thread frees it itself.
+thread_local bool onStepThread = false;
+
+// What a caller and its thread share. The caller frees it after joining the
+// thread; an abandoned thread frees it itself.
 struct Shared {
     std::mutex mutex;
-    std::condition_variable changed;
+    std::condition_variable done;
+    std::vector<void*> steps;
     void (*run)(void*) = nullptr;
     void (*late)(void*) = nullptr;
-    void* context = nullptr;
-    bool pending = false;    // a call is waiting or running
-    bool quit = false;       // the caller has no more calls
-    bool abandoned = false;  // the caller stopped waiting for the running call
+    int current = 0;            // the step running; steps.size() when all are done
+    Clock::time_point started;  // when the current step started
+    int abandoned = -1;         // the step the caller gave up on
 };
+
+void runOne(void (*run)(void*), void* step)
+{
+    try {
+        run(step);
+    } catch (...) {
+        // The step keeps the failure it started with; an exception cannot
+        // cross to the waiting thread.
+        TCORE_TRACE(TSRC_TCORE_MISC_WIN, "a step on the worker thread ended by an exception");
+    }
+}
 
 void serve(Shared* s)
 {
-    onWorker = true;
-    std::unique_lock<std::mutex> lock(s->mutex);
-    for (;;) {
-        s->changed.wait(lock, [s] { return s->pending || s->quit; });
-        if (!s->pending) return;
-        void (*run)(void*) = s->run;
-        void* context = s->context;
-        lock.unlock();
-        try {
-            run(context);
-        } catch (...) {
-            // The caller's context keeps the failure it was given; an
-            // exception cannot cross to the waiting thread.
-            TCORE_TRACE(TSRC_TCORE_MISC_WIN, "a call on the worker thread ended by an exception");
+    onStepThread = true;
+    const int count = static_cast<int>(s->steps.size());
+    for (int i = 0; i < count; ++i) {
+        {
+            std::lock_guard<std::mutex> lock(s->mutex);
+            s->current = i;
+            s->started = Clock::now();
         }
-        lock.lock();
-        s->pending = false;
-        if (s->abandoned) {
-            void (*late)(void*) = s->late;
+        runOne(s->run, s->steps[static_cast<size_t>(i)]);
+        std::unique_lock<std::mutex> lock(s->mutex);
+        if (s->abandoned == i) {
             lock.unlock();
-            late(context);
+            s->late(s->steps[static_cast<size_t>(i)]);
             delete s;
             return;
         }
-        s->changed.notify_all();
     }
+    std::lock_guard<std::mutex> lock(s->mutex);
+    s->current = count;
+    s->done.notify_all();
 }
 
 }  // namespace
 
-struct tcore_worker {
-    Shared* shared = nullptr;
-    std::thread thread;
-};
-
-tcore_worker* tcore_worker_new() { return new (std::nothrow) tcore_worker; }
-
-bool tcore_worker_run(tcore_worker* worker, void (*run)(void*), void (*late)(void*), void* context, int deadlineMs)
+int tcore_runSteps(void* const* steps, int count, void (*run)(void*), void (*late)(void*), int deadlineMs)
 {
-    if (deadlineMs <= 0 || worker == nullptr) {
-        run(context);
-        return true;
-    }
-    if (worker->shared == nullptr) {
-        auto* shared = new Shared;
-        try {
-            worker->thread = std::thread(serve, shared);
-        } catch (const std::system_error& e) {
-            // No thread to wait on: the call is made here, without a bound,
-            // rather than not at all.
-            delete shared;
-            TCORE_TRACE(TSRC_TCORE_MISC_WIN, "no worker thread (%s), the call runs without a deadline", e.what());
-            run(context);
-            return true;
-        }
-        worker->shared = shared;
-    }
-    Shared* s = worker->shared;
-    std::unique_lock<std::mutex> lock(s->mutex);
+    if (count <= 0) return 0;
+    auto inline_ = [&] {
+        for (int i = 0; i < count; ++i) runOne(run, steps[i]);
+        return count;
+    };
+    if (deadlineMs <= 0) return inline_();
+    auto* s = new Shared;
+    s->steps.assign(steps, steps + count);
     s->run = run;
     s->late = late;
-    s->context = context;
-    s->pending = true;
-    s->changed.notify_all();
-    if (s->changed.wait_for(lock, std::chrono::milliseconds(deadlineMs), [s] { return !s->pending; })) return true;
-    s->abandoned = true;
-    lock.unlock();
-    worker->thread.detach();
-    worker->shared = nullptr;
-    tcore_pinThisModule();
-    return false;
-}
-
-void tcore_worker_free(tcore_worker* worker)
-{
-    if (worker == nullptr) return;
-    if (Shared* s = worker->shared) {
-        {
-            std::lock_guard<std::mutex> lock(s->mutex);
-            s->quit = true;
-            s->changed.notify_all();
-        }
-        worker->thread.join();
+    s->started = Clock::now();
+    std::thread thread;
+    try {
+        thread = std::thread(serve, s);
+    } catch (const std::system_error& e) {
+        // No thread to wait on: the steps run here, without a bound, rather
+        // than not at all.
         delete s;
+        TCORE_TRACE(TSRC_TCORE_MISC_WIN, "no worker thread (%s), the calls run without a deadline", e.what());
+        return inline_();
     }
-    delete worker;
+    const auto allowed = std::chrono::milliseconds(deadlineMs);
+    std::unique_lock<std::mutex> lock(s->mutex);
+    while (s->current < count) {
+        // The thread moves on without waking this one; only the end of the
+        // last step or the deadline of the step running does.
+        const int step = s->current;
+        if (s->done.wait_until(lock, s->started + allowed, [&] { return s->current != step; })) continue;
+        s->abandoned = step;
+        lock.unlock();
+        thread.detach();
+        tcore_pinThisModule();
+        return step;
+    }
+    lock.unlock();
+    thread.join();
+    delete s;
+    return count;
 }
 
-bool tcore_worker_onWorkerThread() { return onWorker; }
+bool tcore_onStepThread() { return onStepThread; }

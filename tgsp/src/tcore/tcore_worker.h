@@ -1,28 +1,20 @@
 // A thread to make calls on that may never return, so the caller can stop
-// waiting for them. A worker runs one call at a time; while it answers in
-// time, its thread serves the next call as well, so a run of calls costs
-// one thread. A call that misses its deadline is abandoned: its thread is
-// left to finish on its own, and the next call gets a new thread.
+// waiting for them. Steps run one after another on one thread, each with
+// its own deadline; the caller wakes only when the last step is done or a
+// step overstays, not at every step.
 #pragma once
 
-struct tcore_worker;
+// Runs run(steps[i]) for i = 0, 1, ... on a new thread and waits at most
+// `deadlineMs` milliseconds for each step, counted from the step's start.
+// Returns how many steps returned in time: all of them (`count`), or the
+// index of the step that overstayed. That step is abandoned: when it
+// returns at last, late(step) runs on its thread, which then ends without
+// running the steps after it (they are still the caller's, as are the steps
+// that returned). From then on the module stays loaded until the process
+// ends, since that thread still runs its code. With no deadline (0 or less)
+// every step runs on this thread.
+int tcore_runSteps(void* const* steps, int count, void (*run)(void* step), void (*late)(void* step), int deadlineMs);
 
-tcore_worker* tcore_worker_new();
-
-// Runs run(context) on the worker's thread and waits at most `deadlineMs`
-// milliseconds; with no deadline (0 or less) it runs on this thread. True
-// when run returned in time; the caller then still owns `context`. False
-// when the call is abandoned: `context` belongs to the call from then on,
-// and when run returns at last, late(context) runs on the abandoned thread
-// to discard what it made and free the context. From then on the module
-// stays loaded until the process ends, since that thread still runs its
-// code.
-bool tcore_worker_run(tcore_worker* worker, void (*run)(void* context), void (*late)(void* context), void* context,
-                      int deadlineMs);
-
-// Ends the worker's idle thread, waiting for it, and frees the worker.
-void tcore_worker_free(tcore_worker* worker);
-
-// True on a worker's thread: what the thread calls, it calls for the
-// caller that waits for it (or waited, for an abandoned call).
-bool tcore_worker_onWorkerThread();
+// True on a thread of tcore_runSteps: what it calls, it calls for the
+// caller that waits for it (or waited, for an abandoned step).
+bool tcore_onStepThread();
