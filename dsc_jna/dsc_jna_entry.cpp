@@ -10,6 +10,7 @@
 #include "tcore_mem.h"
 #include "tcore_sources.h"
 #include "tcore_trace.h"
+#include "tcore_worker.h"
 
 namespace {
 
@@ -46,12 +47,16 @@ void dsc_jna_unlockExports()
     ReleaseSRWLockExclusive(&exportLock);
 }
 
-bool dsc_jna_heldByThisThread() { return holder.load() == GetCurrentThreadId(); }
+bool dsc_jna_heldByThisThread()
+{
+    // A token library called on a worker thread calls for the thread that
+    // holds the lock and waits for it (or waited, when the call was given
+    // up on): a call from there is a re-entry as well.
+    return holder.load() == GetCurrentThreadId() || tcore_onStepThread();
+}
 
 void dsc_jna_traceReentry()
 {
-    // The outer call is paused on this very thread, so the trace sink is
-    // not in use.
     TCORE_TRACE(TSRC_DSC_JNA, "called from inside a token library call, refused %d", DSC_JNA_ERR_REENTERED);
 }
 

@@ -29,7 +29,8 @@ void dsc_jna_lockExports();
 void dsc_jna_unlockExports();
 // Takes the lock only when no thread holds it: true when taken.
 bool dsc_jna_tryLockExports();
-// True while this thread holds the lock.
+// True while this thread holds the lock, or runs a token call for the
+// thread that does.
 bool dsc_jna_heldByThisThread();
 // Traces a refused call from inside the library's own call.
 void dsc_jna_traceReentry();

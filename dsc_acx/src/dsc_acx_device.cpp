@@ -93,20 +93,23 @@ const char* userDataOf(const DEVINFO& info, size_t* width)
 
 }  // namespace
 
-int dsc_acx_getSKFDev(const char* providerPath, tcore_list** list)
+int dsc_acx_takeSKFDevs(const char* providerPath, const tutil_skf_walkResult& result, tcore_list** list)
 {
-    if (providerPath == nullptr || providerPath[0] == 0 || list == nullptr) return DSC_ACX_ERR_ARG;
-    int id = tutil_skf_load(providerPath);
-    if (id < 0) {
+    if (providerPath == nullptr || providerPath[0] == 0 || list == nullptr) {
+        tcore_list_free(result.found);
+        return DSC_ACX_ERR_ARG;
+    }
+    tcore_list* devs = result.found;
+    int n = result.rc;
+    if (n == TUTIL_SKF_ERR_LOAD || n == TUTIL_SKF_ERR_FUNCTION) {
         TCORE_TRACE(TSRC_DSC_ACX, "dsc_acx_getSKFDev tutil_skf_load");
+        tcore_list_free(devs);
         return DSC_ACX_ERR_LIB_LOAD;
     }
-    tcore_list* devs = nullptr;
-    int n = tutil_skf_findAllDev(id, &devs);
     if (n < 0) {
         TCORE_TRACE(TSRC_DSC_ACX, "dsc_acx_getSKFDev (tutil_skf_findAllDev)  fail %s, %d", providerPath, n);
         tcore_list_free(devs);
-        return DSC_ACX_ERR_NO_DEVICE;
+        return n == TUTIL_SKF_ERR_NO_ANSWER ? n : DSC_ACX_ERR_NO_DEVICE;
     }
     int appended = 0;
     for (int i = 0; devs != nullptr && i < devs->count; ++i) {
@@ -125,9 +128,12 @@ int dsc_acx_getSKFDev(const char* providerPath, tcore_list** list)
 int dsc_acx_getSKFDevs(tcore_list** list)
 {
     if (list == nullptr) return DSC_ACX_ERR_ARG;
-    char paths[DSC_ACX_MAX_PROVIDERS][DSC_ACX_SLOT];
-    dsc_acx_visitSkfProviders(
-        paths, [](const char* path, void* l) { return dsc_acx_getSKFDev(path, static_cast<tcore_list**>(l)); }, list);
+    dsc_acx_walkSkfProviders(
+        TUTIL_SKF_WALK_DEVICES, nullptr, false,
+        [](const char* path, const tutil_skf_walkResult& result, void* l) {
+            return dsc_acx_takeSKFDevs(path, result, static_cast<tcore_list**>(l));
+        },
+        list);
     if (*list == nullptr) return DSC_ACX_ERR_NO_DEVICE;
     dsc_acx_removeDuplicates(*list, sameDevice);
     if (hasDuplicateLabels(*list)) return DSC_ACX_ERR_DUPLICATE_LABEL;
@@ -184,6 +190,7 @@ int dsc_acx_dev_changePin(const tcore_list* list, const char* label, const char*
     if (d->device->appCount > 1) return DSC_ACX_ERR_SEVERAL_APPLICATIONS;
     int localRetries = -1;
     rc = tutil_skf_changePin(d->device->providerId, d->device->deviceName, d->device->appNames[0], oldPin, newPin,
-                             retries != nullptr ? retries : &localRetries);
+                             retries != nullptr ? retries : &localRetries, dsc_acx_callTimeoutMs());
+    if (rc == TUTIL_SKF_ERR_NO_ANSWER) return rc;
     return rc < 0 ? DSC_ACX_ERR_CHANGE_PIN : rc;
 }

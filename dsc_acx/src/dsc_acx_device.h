@@ -11,6 +11,7 @@
 #define DSC_ACX_DEV_SEPARATOR_MAX 15
 
 struct tutil_skf_dev;
+struct tutil_skf_walkResult;
 
 // Every device is a token reached through an SKF library: `kind` is always
 // DSC_ACX_KIND_SKF, kept for the record's readers.
@@ -21,7 +22,9 @@ struct dsc_acx_device {
 };
 
 int dsc_acx_getSKFDevs(tcore_list** list);
-int dsc_acx_getSKFDev(const char* providerPath, tcore_list** list);
+// Takes the devices one library's walk found into `list` (and frees what
+// it does not take): the number taken or a negative code.
+int dsc_acx_takeSKFDevs(const char* providerPath, const tutil_skf_walkResult& result, tcore_list** list);
 int dsc_acx_dev_enum(const char* separator, const tcore_list* list, char* out, int outLen);
 int dsc_acx_dev_getSerialNumber(const tcore_list* list, const char* label, char* out, int outLen);
 int dsc_acx_dev_getUserData(const tcore_list* list, const char* label, char* out, int outLen);

@@ -73,50 +73,36 @@ int finish(tcore_list** list)
     return dsc_acx_removeDuplicates(*list, sameCertificate);
 }
 
+// What came of one library's walk, as a code: a load failure keeps its own
+// trace and code, a library that did not answer its own code.
+int walkFailed(const char* function, const char* providerPath, int rc)
+{
+    if (rc == TUTIL_SKF_ERR_LOAD || rc == TUTIL_SKF_ERR_FUNCTION) {
+        TCORE_TRACE(TSRC_DSC_ACX, "%s tutil_skf_load %s failed %d", function, providerPath, rc);
+        return DSC_ACX_ERR_LIB_LOAD;
+    }
+    if (rc == TUTIL_SKF_ERR_NO_ANSWER) return rc;
+    TCORE_TRACE(TSRC_DSC_ACX, "%s walk of %s failed %d", function, providerPath, rc);
+    return DSC_ACX_ERR_SOURCE;
+}
+
+// Takes one library's certificates into the gathered list; RSA ones only
+// when `keepRsa` (a token named by its serial number signs with either).
+int takeTokenCerts(const char* path, const tutil_skf_walkResult& result, bool keepRsa, tcore_list** list)
+{
+    if (result.rc < 0) {
+        tcore_list_free(result.found);
+        return walkFailed(keepRsa ? "dsc_acx_getSKFSignCertByDevSn" : "dsc_acx_getSKFSignCert", path, result.rc);
+    }
+    return appendTokenCerts(result.found, path, keepRsa, list);
+}
+
 }  // namespace
 
 const twcyt_cert* dsc_acx_cert_context(const dsc_acx_cert* c)
 {
     if (c == nullptr || c->handle == nullptr) return nullptr;
     return c->source->context(c);
-}
-
-int dsc_acx_getSKFSignCert(const char* providerPath, tcore_list** list)
-{
-    if (providerPath == nullptr || providerPath[0] == 0 || list == nullptr) return DSC_ACX_ERR_ARG;
-    int id = tutil_skf_load(providerPath);
-    if (id < 0) {
-        TCORE_TRACE(TSRC_DSC_ACX, "dsc_acx_getSKFSignCert tutil_skf_load");
-        return DSC_ACX_ERR_LIB_LOAD;
-    }
-    tcore_list* found = nullptr;
-    int rc = tutil_skf_findAllCerts(id, &found);
-    if (rc < 0) {
-        TCORE_TRACE(TSRC_DSC_ACX, "dsc_acx_getSKFSignCert tutil_skf_findAllCerts fail %d", rc);
-        tcore_list_free(found);
-        return DSC_ACX_ERR_SOURCE;
-    }
-    return appendTokenCerts(found, providerPath, false, list);
-}
-
-int dsc_acx_getSKFSignCertByDevSn(const char* deviceSn, const char* providerPath, tcore_list** list)
-{
-    if (deviceSn == nullptr || deviceSn[0] == 0 || providerPath == nullptr || providerPath[0] == 0 || list == nullptr)
-        return DSC_ACX_ERR_ARG;
-    int id = tutil_skf_load(providerPath);
-    if (id < 0) {
-        TCORE_TRACE(TSRC_DSC_ACX, "dsc_acx_getSKFSignCertByDevSn tutil_skf_load");
-        return DSC_ACX_ERR_LIB_LOAD;
-    }
-    tcore_list* found = nullptr;
-    int rc = tutil_skf_findAllCertsByDevSn(id, deviceSn, &found);
-    if (rc < 0) {
-        TCORE_TRACE(TSRC_DSC_ACX, "dsc_acx_getSKFSignCertByDevSn (tutil_skf_findAllCertsByDevSn)  fail %s,%s, %d",
-                    providerPath, deviceSn, rc);
-        tcore_list_free(found);
-        return DSC_ACX_ERR_SOURCE;
-    }
-    return appendTokenCerts(found, providerPath, true, list);
 }
 
 int dsc_acx_getCSPSignCert(tcore_list** list)
@@ -148,26 +134,13 @@ int dsc_acx_getCSPSignCert(tcore_list** list)
 int dsc_acx_getAllSignCerts(tcore_list** list)
 {
     if (list == nullptr) return DSC_ACX_ERR_ARG;
-    char paths[DSC_ACX_MAX_PROVIDERS][DSC_ACX_SLOT];
-    int count = dsc_acx_visitSkfProviders(
-        paths, [](const char* path, void* l) { return dsc_acx_getSKFSignCert(path, static_cast<tcore_list**>(l)); },
+    dsc_acx_walkSkfProviders(
+        TUTIL_SKF_WALK_CERTS, nullptr, true,
+        [](const char* path, const tutil_skf_walkResult& result, void* l) {
+            return takeTokenCerts(path, result, false, static_cast<tcore_list**>(l));
+        },
         list);
-
-    char path360[DSC_ACX_SLOT] = {0};
-    int rc = tcore_wreg_getValue(DSC_ACX_360_PROVIDER_KEY, DSC_ACX_SKF_IMAGE_VALUE, path360);
-    if (rc < 0) {
-        TCORE_TRACE(TSRC_DSC_ACX, "dsc_acx_getAll360SkfProvidersByWow tcore_wreg_getValue failed %d (%d)",
-                    DSC_ACX_ERR_360_PATH, rc);
-    } else {
-        bool known = false;
-        for (int i = 0; i < count && !known; ++i) known = std::strcmp(paths[i], path360) == 0;
-        if (!known) {
-            rc = dsc_acx_getSKFSignCert(path360, list);
-            if (rc < 0) TCORE_TRACE(TSRC_DSC_ACX, "find 360 SKF certs with %s failed %d, find continue", path360, rc);
-        }
-    }
-
-    rc = dsc_acx_getCSPSignCert(list);
+    int rc = dsc_acx_getCSPSignCert(list);
     if (rc < 0) TCORE_TRACE(TSRC_DSC_ACX, "find CSP certs failed %d, find continue", rc);
     return finish(list);
 }
@@ -175,17 +148,11 @@ int dsc_acx_getAllSignCerts(tcore_list** list)
 int dsc_acx_getSignCertByDevSn(tcore_list** list, const char* deviceSn)
 {
     if (list == nullptr || deviceSn == nullptr || deviceSn[0] == 0) return DSC_ACX_ERR_ARG;
-    struct Request {
-        const char* deviceSn;
-        tcore_list** list;
-    } request{deviceSn, list};
-    char paths[DSC_ACX_MAX_PROVIDERS][DSC_ACX_SLOT];
-    dsc_acx_visitSkfProviders(
-        paths,
-        [](const char* path, void* r) {
-            auto* req = static_cast<Request*>(r);
-            return dsc_acx_getSKFSignCertByDevSn(req->deviceSn, path, req->list);
+    dsc_acx_walkSkfProviders(
+        TUTIL_SKF_WALK_CERTS_BY_SN, deviceSn, false,
+        [](const char* path, const tutil_skf_walkResult& result, void* l) {
+            return takeTokenCerts(path, result, true, static_cast<tcore_list**>(l));
         },
-        &request);
+        list);
     return finish(list);
 }

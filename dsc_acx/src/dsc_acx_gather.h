@@ -32,6 +32,4 @@ const twcyt_cert* dsc_acx_cert_context(const dsc_acx_cert* c);
 
 int dsc_acx_getAllSignCerts(tcore_list** list);
 int dsc_acx_getSignCertByDevSn(tcore_list** list, const char* deviceSn);
-int dsc_acx_getSKFSignCert(const char* providerPath, tcore_list** list);
-int dsc_acx_getSKFSignCertByDevSn(const char* deviceSn, const char* providerPath, tcore_list** list);
 int dsc_acx_getCSPSignCert(tcore_list** list);

@@ -2,6 +2,7 @@
 
 #include <cstdarg>
 #include <cstring>
+#include <mutex>
 
 #include "tcore_errors.h"
 #include "dsc_acx_provider.h"
@@ -12,9 +13,14 @@ namespace {
 
 bool logSet = false;              // never cleared: a closed log stays closed
 tcore_log* currentLog = nullptr;  // null before Sgn_SetLog and after Sgn_CloseLog
+// Calls are one at a time, but the late answer of a token call that was
+// given up on still writes its trace, from its own thread, whenever it
+// comes: the log is opened, written and closed under this lock.
+std::mutex logLock;
 
 void writeLine(int level, const char* format, va_list args)
 {
+    std::lock_guard<std::mutex> hold(logLock);
     if (currentLog == nullptr) return;
     tcore_log_writeV(currentLog, level, format, args);
 }
@@ -34,12 +40,14 @@ int dsc_acx_setLog(const char* path)
     if (log == nullptr) return DSC_ACX_ERR_LOG_CREATE;
     tcore_setTraceSink(traceToLog);
     logSet = true;
+    std::lock_guard<std::mutex> hold(logLock);
     currentLog = log;
     return 0;
 }
 
 int dsc_acx_closeLog()
 {
+    std::lock_guard<std::mutex> hold(logLock);
     tcore_log_free(currentLog);
     currentLog = nullptr;
     return 0;

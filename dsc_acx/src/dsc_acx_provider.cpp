@@ -1,6 +1,7 @@
 #include "dsc_acx_provider.h"
 
 #include <cstdio>
+#include <cstdint>
 #include <cstring>
 
 #include "tcore_errors.h"
@@ -8,6 +9,7 @@
 #include "tcore_sources.h"
 #include "tcore_trace.h"
 #include "tcore_wreg.h"
+#include "tutil_skf_cus.h"
 
 int dsc_acx_getSkfProviderNamesByWow(char names[][DSC_ACX_SLOT])
 {
@@ -56,19 +58,45 @@ int dsc_acx_getSkfProviders(char paths[][DSC_ACX_SLOT])
     return kept;
 }
 
-int dsc_acx_visitSkfProviders(char paths[][DSC_ACX_SLOT], int (*visit)(const char* path, void* context), void* context)
+int dsc_acx_walkSkfProviders(tutil_skf_walkKind kind, const char* serialNumber, bool with360,
+                             int (*take)(const char* path, const tutil_skf_walkResult& result, void* context),
+                             void* context)
 {
+    char paths[DSC_ACX_MAX_PROVIDERS + 1][DSC_ACX_SLOT];
     int count = dsc_acx_getSkfProviders(paths);
-    for (int i = 0; i < count; ++i) {
-        // A library registered under several provider names holds the same
-        // tokens: walking it again would only find them again.
-        bool seen = false;
-        for (int j = 0; j < i && !seen; ++j) seen = std::strcmp(paths[j], paths[i]) == 0;
-        if (seen) continue;
-        int rc = visit(paths[i], context);
-        if (rc < 0) TCORE_TRACE(TSRC_DSC_ACX, "find SKF certs with %s failed %d, find continue", paths[i], rc);
+    if (count < 0) count = 0;
+    const char* distinct[DSC_ACX_MAX_PROVIDERS + 1];
+    int walked = 0;
+    auto known = [&](const char* path) {
+        for (int j = 0; j < walked; ++j)
+            if (std::strcmp(distinct[j], path) == 0) return true;
+        return false;
+    };
+    for (int i = 0; i < count; ++i)
+        if (!known(paths[i])) distinct[walked++] = paths[i];
+    const int registered = walked;
+    if (with360) {
+        char* path360 = paths[DSC_ACX_MAX_PROVIDERS];
+        std::memset(path360, 0, DSC_ACX_SLOT);
+        int rc = tcore_wreg_getValue(DSC_ACX_360_PROVIDER_KEY, DSC_ACX_SKF_IMAGE_VALUE, path360);
+        if (rc < 0) {
+            TCORE_TRACE(TSRC_DSC_ACX, "dsc_acx_getAll360SkfProvidersByWow tcore_wreg_getValue failed %d (%d)",
+                        DSC_ACX_ERR_360_PATH, rc);
+        } else if (!known(path360)) {
+            distinct[walked++] = path360;
+        }
     }
-    return count < 0 ? 0 : count;
+    tutil_skf_walkResult results[DSC_ACX_MAX_PROVIDERS + 1];
+    tutil_skf_walkLibraries(distinct, walked, kind, serialNumber, dsc_acx_enumTimeoutMs(), results);
+    for (int i = 0; i < walked; ++i) {
+        int rc = take(distinct[i], results[i], context);
+        if (rc >= 0) continue;
+        if (i < registered)
+            TCORE_TRACE(TSRC_DSC_ACX, "find SKF certs with %s failed %d, find continue", distinct[i], rc);
+        else
+            TCORE_TRACE(TSRC_DSC_ACX, "find 360 SKF certs with %s failed %d, find continue", distinct[i], rc);
+    }
+    return walked;
 }
 
 int dsc_acx_getLogPath(char* path)
@@ -78,3 +106,24 @@ int dsc_acx_getLogPath(char* path)
     int rc = tcore_wreg_getValue(key, DSC_ACX_LOG_VALUE, path);
     return rc < 0 ? DSC_ACX_ERR_LOG_PATH : rc;
 }
+
+namespace {
+
+// A value of DSC_ACX_SKF_KEY in milliseconds: a DWORD, or a text of digits.
+int timeoutMs(const char* valueName, int fallback)
+{
+    unsigned value = 0;
+    int rc = tcore_wreg_getNumber(DSC_ACX_SKF_KEY, valueName, &value);
+    if (rc == TCORE_ERR_REG_OPEN || rc == TCORE_ERR_REG_QUERY) return fallback;
+    if (rc < 0 || value > INT32_MAX) {
+        TCORE_TRACE(TSRC_DSC_ACX, "%s is not a number of milliseconds (%d), %d is used", valueName, rc, fallback);
+        return fallback;
+    }
+    return static_cast<int>(value);
+}
+
+}  // namespace
+
+int dsc_acx_enumTimeoutMs() { return timeoutMs(DSC_ACX_ENUM_TIMEOUT_VALUE, DSC_ACX_ENUM_TIMEOUT_DEFAULT); }
+
+int dsc_acx_callTimeoutMs() { return timeoutMs(DSC_ACX_CALL_TIMEOUT_VALUE, DSC_ACX_CALL_TIMEOUT_DEFAULT); }

@@ -8,6 +8,7 @@
 #include "dsc_acx_gather.h"
 #include "dsc_acx_kind.h"
 #include "dsc_acx_log.h"
+#include "dsc_acx_provider.h"
 #include "dsc_acx_source.h"
 #include "tcore_sources.h"
 #include "tcore_trace.h"
@@ -31,16 +32,17 @@ void keepPin(dsc_acx_certinfo* record, const char* pin)
 
 int checkPin(dsc_acx_certinfo* record, int* retryOut)
 {
-    int rc = tutil_skf_verifyPin(tokenOf(record), retryOut);
+    int rc = tutil_skf_verifyPin(tokenOf(record), retryOut, dsc_acx_callTimeoutMs());
     if (rc >= 0) return rc;
     TCORE_TRACE(TSRC_DSC_ACX, "tutil_skf_verifyPin fial %d", rc);
-    return DSC_ACX_ERR_PIN;
+    return rc == TUTIL_SKF_ERR_NO_ANSWER ? rc : DSC_ACX_ERR_PIN;
 }
 
 int sign(dsc_acx_certinfo* record, const unsigned char* data, int dataLen, int digestKid, unsigned char* signature)
 {
     dsc_acx_logInfo("dsc_acx_p7sign use SKF of %s", record->providerPath);
-    int len = tutil_skf_sign(tokenOf(record), data, dataLen, digestKid, signature);
+    int len = tutil_skf_sign(tokenOf(record), data, dataLen, digestKid, signature, dsc_acx_callTimeoutMs());
+    if (len == TUTIL_SKF_ERR_NO_ANSWER) return len;
     if (len < 0) {
         TCORE_TRACE(TSRC_DSC_ACX, "tutil_skf_sign failed %d (%d)", DSC_ACX_ERR_SIGN, len);
         return DSC_ACX_ERR_SIGN;

@@ -6,6 +6,7 @@
 #include "tcore_mem.h"
 #include "tcore_sources.h"
 #include "tcore_trace.h"
+#include "tutil_skf_bounded.h"
 #include "tutil_skf_cus.h"
 
 int tutil_skf_cert_check(const tutil_skf_cert* cert)
@@ -57,6 +58,16 @@ int tutil_skf_cert_close(tutil_skf_cert* cert)
     if (rc < 0) return rc;
     tutil_skf_provider* p = tutil_skf_findProviderById(cert->providerId);
     if (p == nullptr) return TUTIL_SKF_ERR_NO_PROVIDER;
+    if (tutil_skf_isBusy(p->path)) {
+        // A call into it never answered: calling it again could hang this
+        // thread too. The handles are given up, not closed.
+        if (cert->hDev != nullptr)
+            TCORE_TRACE(TSRC_SKF, "%s is busy; the handles of %s are left open", p->path, cert->containerName);
+        cert->hContainer = nullptr;
+        cert->hApp = nullptr;
+        cert->hDev = nullptr;
+        return 0;
+    }
     if (cert->hContainer != nullptr) {
         SKF_ULONG code = p->skf_closeContainer(cert->hContainer);
         if (code != SAR_OK) TCORE_TRACE(TSRC_SKF, "skf_closeContainer %s failed %8x", cert->containerName, code);
@@ -77,13 +88,13 @@ int tutil_skf_cert_close(tutil_skf_cert* cert)
 
 tutil_skf_cert* tutil_skf_cert_retain(tutil_skf_cert* cert)
 {
-    if (cert != nullptr) ++cert->refCount;
+    if (cert != nullptr) __atomic_add_fetch(&cert->refCount, 1, __ATOMIC_RELAXED);
     return cert;
 }
 
 tutil_skf_dev* tutil_skf_dev_retain(tutil_skf_dev* dev)
 {
-    if (dev != nullptr) ++dev->refCount;
+    if (dev != nullptr) __atomic_add_fetch(&dev->refCount, 1, __ATOMIC_RELAXED);
     return dev;
 }
 
@@ -91,10 +102,9 @@ void tutil_skf_cert_release(void* item)
 {
     auto* cert = static_cast<tutil_skf_cert*>(item);
     if (cert == nullptr) return;
-    if (cert->refCount > 0) {
-        --cert->refCount;
-        return;
-    }
+    // A late call's thread may drop its reference while the caller drops
+    // another: the count is atomic. The record goes with the last holder.
+    if (__atomic_fetch_sub(&cert->refCount, 1, __ATOMIC_ACQ_REL) > 0) return;
     tutil_skf_cert_close(cert);
     std::memset(cert->pin, 0, sizeof cert->pin);  // the PIN does not outlive its record
     tcore_free(cert);
@@ -104,10 +114,7 @@ void tutil_skf_dev_release(void* item)
 {
     auto* dev = static_cast<tutil_skf_dev*>(item);
     if (dev == nullptr) return;
-    if (dev->refCount > 0) {
-        --dev->refCount;
-        return;
-    }
+    if (__atomic_fetch_sub(&dev->refCount, 1, __ATOMIC_ACQ_REL) > 0) return;
     tcore_free(dev->devInfo);
     tcore_free(dev);
 }

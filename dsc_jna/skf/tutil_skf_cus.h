@@ -117,11 +117,40 @@ int tutil_skf_findAppCerts(tutil_skf_provider* provider, HAPPLICATION hApp, cons
                            const char* applicationName, tcore_list** list);
 int tutil_skf_findAllDev(int providerId, tcore_list** list);
 
-// Signing and PINs. `sigOut` holds at least TUTIL_SKF_SIG_MAX bytes.
-int tutil_skf_sign(tutil_skf_cert* cert, const unsigned char* data, int dataLen, int digestKid, unsigned char* sigOut);
-int tutil_skf_verifyPin(tutil_skf_cert* cert, int* retryOut);
+// Bounded walks. A token library may never answer (a wedged or removed
+// token, a library that hangs while it loads). The libraries are loaded and
+// walked one after another on one worker thread, each within `deadlineMs`
+// (no bound when 0 or less). A library that misses it is left behind with
+// TUTIL_SKF_ERR_NO_ANSWER, its late answer is discarded when it comes, and
+// until then every call into that library is refused with the same code, so
+// no two calls of ours are ever in one library at once.
+enum tutil_skf_walkKind {
+    TUTIL_SKF_WALK_CERTS,        // tutil_skf_findAllCerts
+    TUTIL_SKF_WALK_CERTS_BY_SN,  // tutil_skf_findAllCertsByDevSn
+    TUTIL_SKF_WALK_DEVICES,      // tutil_skf_findAllDev
+};
+// What came of one library: the walk's answer, with its records (created on
+// the first, and the caller's to free, also after a failure), or
+// TUTIL_SKF_ERR_LOAD or TUTIL_SKF_ERR_FUNCTION when the library cannot be
+// loaded (tutil_skf_load), or TUTIL_SKF_ERR_NO_ANSWER.
+struct tutil_skf_walkResult {
+    int rc;
+    tcore_list* found;
+};
+// results[i] for paths[i].
+void tutil_skf_walkLibraries(const char* const* paths, int count, tutil_skf_walkKind kind, const char* serialNumber,
+                             int deadlineMs, tutil_skf_walkResult* results);
+
+// Signing and PINs, each within `deadlineMs` (no bound when 0 or less: a
+// token may wait for a person at its own PIN pad or button), or
+// TUTIL_SKF_ERR_NO_ANSWER. A call with a deadline works on copies of its
+// arguments, so a late answer reads nothing the caller has freed. `sigOut`
+// holds at least TUTIL_SKF_SIG_MAX bytes.
+int tutil_skf_sign(tutil_skf_cert* cert, const unsigned char* data, int dataLen, int digestKid, unsigned char* sigOut,
+                   int deadlineMs);
+int tutil_skf_verifyPin(tutil_skf_cert* cert, int* retryOut, int deadlineMs);
 int tutil_skf_changePin(int providerId, const char* deviceName, const char* applicationName, const char* oldPin,
-                        const char* newPin, int* retryOut);
+                        const char* newPin, int* retryOut, int deadlineMs);
 
 // The DER SEQUENCE { INTEGER r, INTEGER s } of an SM2 signature whose r and
 // s sit right-aligned in the 64-byte fields of the blob. Returns its length

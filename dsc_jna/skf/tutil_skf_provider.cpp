@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cstring>
+#include <mutex>
 
 #include "tcore_errors.h"
 #include "tcore_list.h"
@@ -10,12 +11,33 @@
 #include "tcore_sources.h"
 #include "tcore_trace.h"
 #include "tcore_wreg.h"
+#include "tutil_skf_bounded.h"
 #include "tutil_skf_cus.h"
 
 namespace {
 
+// A library is loaded, and the list read, on a worker thread as well as on
+// the caller's: a late walk may still load or look up while the next call
+// runs. The records themselves never move or change once listed.
+std::mutex providersLock;
 tcore_list* providers = nullptr;
 int nextProviderId = TUTIL_SKF_FIRST_PROVIDER_ID;
+
+tutil_skf_provider* findLocked(bool (*matches)(const tutil_skf_provider*, const void*), const void* key)
+{
+    for (int i = 0; providers != nullptr && i < providers->count; ++i) {
+        auto* p = static_cast<tutil_skf_provider*>(providers->items[i]);
+        if (matches(p, key)) return p;
+    }
+    return nullptr;
+}
+
+bool hasId(const tutil_skf_provider* p, const void* id) { return p->id == *static_cast<const int*>(id); }
+
+bool hasPath(const tutil_skf_provider* p, const void* path)
+{
+    return std::strcmp(p->path, static_cast<const char*>(path)) == 0;
+}
 
 struct FunctionEntry {
     const char* name;
@@ -37,21 +59,15 @@ const FunctionEntry kFunctions[] = {
 
 tutil_skf_provider* tutil_skf_findProviderById(int id)
 {
-    for (int i = 0; providers != nullptr && i < providers->count; ++i) {
-        auto* p = static_cast<tutil_skf_provider*>(providers->items[i]);
-        if (p->id == id) return p;
-    }
-    return nullptr;
+    std::lock_guard<std::mutex> hold(providersLock);
+    return findLocked(hasId, &id);
 }
 
 tutil_skf_provider* tutil_skf_findProviderByPath(const char* path)
 {
     if (path == nullptr) return nullptr;
-    for (int i = 0; providers != nullptr && i < providers->count; ++i) {
-        auto* p = static_cast<tutil_skf_provider*>(providers->items[i]);
-        if (std::strcmp(p->path, path) == 0) return p;
-    }
-    return nullptr;
+    std::lock_guard<std::mutex> hold(providersLock);
+    return findLocked(hasPath, path);
 }
 
 int tutil_skf_load(const char* path)
@@ -84,6 +100,7 @@ int tutil_skf_load(const char* path)
         f.store(provider, address);
         ++number;
     }
+    std::lock_guard<std::mutex> hold(providersLock);
     if (providers == nullptr) providers = tcore_list_new(tcore_free);
     provider->id = nextProviderId++;
     tcore_list_append(providers, provider);
@@ -92,9 +109,17 @@ int tutil_skf_load(const char* path)
 
 void tutil_skf_unloadAll()
 {
+    std::lock_guard<std::mutex> hold(providersLock);
     if (providers == nullptr) return;
     for (int i = 0; i < providers->count; ++i) {
-        FreeLibrary(static_cast<HMODULE>(static_cast<tutil_skf_provider*>(providers->items[i])->module));
+        auto* p = static_cast<tutil_skf_provider*>(providers->items[i]);
+        // A call that never answered may still run in it: its code and its
+        // record stay for the rest of the process.
+        if (tutil_skf_isBusy(p->path)) {
+            providers->items[i] = nullptr;
+            continue;
+        }
+        FreeLibrary(static_cast<HMODULE>(p->module));
     }
     tcore_list_free(providers);
     providers = nullptr;

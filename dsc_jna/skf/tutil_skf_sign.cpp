@@ -2,6 +2,7 @@
 // of the signing key and identity for SM2) and signs the hash. Also the PIN
 // check before a signature and the PIN change of an application.
 #include <cstring>
+#include <string>
 
 #include "tasn1_item.h"
 #include "tasn1_sm2sig.h"
@@ -9,6 +10,7 @@
 #include "tcore_mem.h"
 #include "tcore_sources.h"
 #include "tcore_trace.h"
+#include "tutil_skf_bounded.h"
 #include "tutil_skf_cus.h"
 
 namespace {
@@ -87,15 +89,7 @@ int signDigest(tutil_skf_provider* p, tutil_skf_cert* cert, unsigned char* diges
     return result;
 }
 
-}  // namespace
-
-int tutil_skf_sm2SignatureToDer(const ECCSIGNATUREBLOB* blob, unsigned char* out)
-{
-    // The values sit right-aligned in their 64-byte fields.
-    return tasn1_sm2sig_toDer(blob->r + sizeof blob->r - kSm2ValueLen, blob->s + sizeof blob->s - kSm2ValueLen, out);
-}
-
-int tutil_skf_sign(tutil_skf_cert* cert, const unsigned char* data, int dataLen, int digestKid, unsigned char* sigOut)
+int signNow(tutil_skf_cert* cert, const unsigned char* data, int dataLen, int digestKid, unsigned char* sigOut)
 {
     int rc = tutil_skf_cert_check(cert);
     if (rc < 0) return rc;
@@ -123,7 +117,7 @@ int tutil_skf_sign(tutil_skf_cert* cert, const unsigned char* data, int dataLen,
     return result;
 }
 
-int tutil_skf_verifyPin(tutil_skf_cert* cert, int* retryOut)
+int verifyPinNow(tutil_skf_cert* cert, int* retryOut)
 {
     if (cert == nullptr || cert->pin[0] == 0) return TCORE_ERR_PARAM;
     tutil_skf_provider* p = tutil_skf_findProviderById(cert->providerId);
@@ -135,17 +129,9 @@ int tutil_skf_verifyPin(tutil_skf_cert* cert, int* retryOut)
     return rc;
 }
 
-int tutil_skf_changePin(int providerId, const char* deviceName, const char* applicationName, const char* oldPin,
-                        const char* newPin, int* retryOut)
+int changePinNow(tutil_skf_provider* p, const char* deviceName, const char* applicationName, const char* oldPin,
+                 const char* newPin, int* retryOut)
 {
-    if (deviceName == nullptr || applicationName == nullptr || oldPin == nullptr || newPin == nullptr ||
-        retryOut == nullptr)
-        return TCORE_ERR_PARAM;
-    tutil_skf_provider* p = tutil_skf_findProviderById(providerId);
-    if (p == nullptr) {
-        TCORE_TRACE(TSRC_SKF, "tutil_skf_findProviderById failed");
-        return TUTIL_SKF_ERR_NO_PROVIDER;
-    }
     DEVHANDLE hDev = nullptr;
     SKF_ULONG code = p->skf_connectDev(const_cast<char*>(deviceName), &hDev);
     if (code != SAR_OK) {
@@ -174,5 +160,140 @@ int tutil_skf_changePin(int providerId, const char* deviceName, const char* appl
     }
     code = p->skf_disConnectDev(hDev);
     if (code != SAR_OK) TCORE_TRACE(TSRC_SKF, "skf_disConnectDev %s failed %8x, continue", deviceName, code);
+    return result;
+}
+
+// The library a certificate's key is in; null when it is not loaded.
+tutil_skf_provider* providerOf(const tutil_skf_cert* cert)
+{
+    return cert != nullptr ? tutil_skf_findProviderById(cert->providerId) : nullptr;
+}
+
+// Each task holds its own reference to the certificate record, so a late
+// answer finds it whatever the caller has released meanwhile.
+struct SignTask : tutil_skf_task {
+    tutil_skf_cert* cert;
+    const unsigned char* data;
+    unsigned char* copy = nullptr;
+    int dataLen;
+    int digestKid;
+    int result = TUTIL_SKF_ERR_SIGN;
+    unsigned char signature[TUTIL_SKF_SIG_MAX] = {0};
+
+    SignTask(const tutil_skf_provider* p, tutil_skf_cert* c, const unsigned char* d, int len, int kid, bool ownCopy)
+        : tutil_skf_task(p->path), cert(tutil_skf_cert_retain(c)), data(d), dataLen(len), digestKid(kid)
+    {
+        if (ownCopy) {
+            copy = static_cast<unsigned char*>(tcore_allocLarge(static_cast<size_t>(len)));
+            std::memcpy(copy, d, static_cast<size_t>(len));
+            data = copy;
+        }
+    }
+    ~SignTask() override
+    {
+        tutil_skf_cert_release(cert);
+        tcore_free(copy);
+    }
+    void run() override { result = signNow(cert, data, dataLen, digestKid, signature); }
+};
+
+struct VerifyPinTask : tutil_skf_task {
+    tutil_skf_cert* cert;
+    int retry;
+    int result = TUTIL_SKF_ERR_VERIFY_PIN;
+
+    // `retry` starts as the caller's, which only a refused PIN changes.
+    VerifyPinTask(const tutil_skf_provider* p, tutil_skf_cert* c, int callerRetry)
+        : tutil_skf_task(p->path), cert(tutil_skf_cert_retain(c)), retry(callerRetry)
+    {
+    }
+    ~VerifyPinTask() override { tutil_skf_cert_release(cert); }
+    void run() override { result = verifyPinNow(cert, &retry); }
+};
+
+struct ChangePinTask : tutil_skf_task {
+    tutil_skf_provider* provider;
+    char deviceName[TUTIL_SKF_NAME] = {0};
+    char applicationName[TUTIL_SKF_NAME] = {0};
+    std::string oldPin;
+    std::string newPin;
+    int retry;
+    int result = TUTIL_SKF_ERR_CHANGE_PIN;
+
+    ChangePinTask(tutil_skf_provider* p, const char* device, const char* application, const char* oldText,
+                  const char* newText, int callerRetry)
+        : tutil_skf_task(p->path), provider(p), oldPin(oldText), newPin(newText), retry(callerRetry)
+    {
+        std::strncpy(deviceName, device, TUTIL_SKF_NAME - 1);
+        std::strncpy(applicationName, application, TUTIL_SKF_NAME - 1);
+    }
+    ~ChangePinTask() override
+    {
+        // The PINs do not outlive the call.
+        std::memset(oldPin.data(), 0, oldPin.size());
+        std::memset(newPin.data(), 0, newPin.size());
+    }
+    void run() override
+    {
+        result = changePinNow(provider, deviceName, applicationName, oldPin.c_str(), newPin.c_str(), &retry);
+    }
+};
+
+}  // namespace
+
+int tutil_skf_sm2SignatureToDer(const ECCSIGNATUREBLOB* blob, unsigned char* out)
+{
+    // The values sit right-aligned in their 64-byte fields.
+    return tasn1_sm2sig_toDer(blob->r + sizeof blob->r - kSm2ValueLen, blob->s + sizeof blob->s - kSm2ValueLen, out);
+}
+
+int tutil_skf_sign(tutil_skf_cert* cert, const unsigned char* data, int dataLen, int digestKid, unsigned char* sigOut,
+                   int deadlineMs)
+{
+    int rc = tutil_skf_cert_check(cert);
+    if (rc < 0) return rc;
+    if (data == nullptr || dataLen <= 0 || sigOut == nullptr) return TCORE_ERR_PARAM;
+    tutil_skf_provider* p = providerOf(cert);
+    if (p == nullptr) return TUTIL_SKF_ERR_NO_PROVIDER;
+    auto* task = new SignTask(p, cert, data, dataLen, digestKid, deadlineMs > 0);
+    rc = tutil_skf_runOneBounded(task, deadlineMs);
+    if (rc < 0) return rc;
+    int result = task->result;
+    if (result > 0) std::memcpy(sigOut, task->signature, static_cast<size_t>(result));
+    delete task;
+    return result;
+}
+
+int tutil_skf_verifyPin(tutil_skf_cert* cert, int* retryOut, int deadlineMs)
+{
+    if (cert == nullptr || cert->pin[0] == 0) return TCORE_ERR_PARAM;
+    tutil_skf_provider* p = providerOf(cert);
+    if (p == nullptr) return TUTIL_SKF_ERR_NO_PROVIDER;
+    auto* task = new VerifyPinTask(p, cert, retryOut != nullptr ? *retryOut : 0);
+    int rc = tutil_skf_runOneBounded(task, deadlineMs);
+    if (rc < 0) return rc;
+    int result = task->result;
+    if (retryOut != nullptr) *retryOut = task->retry;
+    delete task;
+    return result;
+}
+
+int tutil_skf_changePin(int providerId, const char* deviceName, const char* applicationName, const char* oldPin,
+                        const char* newPin, int* retryOut, int deadlineMs)
+{
+    if (deviceName == nullptr || applicationName == nullptr || oldPin == nullptr || newPin == nullptr ||
+        retryOut == nullptr)
+        return TCORE_ERR_PARAM;
+    tutil_skf_provider* p = tutil_skf_findProviderById(providerId);
+    if (p == nullptr) {
+        TCORE_TRACE(TSRC_SKF, "tutil_skf_findProviderById failed");
+        return TUTIL_SKF_ERR_NO_PROVIDER;
+    }
+    auto* task = new ChangePinTask(p, deviceName, applicationName, oldPin, newPin, *retryOut);
+    int rc = tutil_skf_runOneBounded(task, deadlineMs);
+    if (rc < 0) return rc;
+    int result = task->result;
+    *retryOut = task->retry;
+    delete task;
     return result;
 }

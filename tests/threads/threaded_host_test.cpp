@@ -5,6 +5,8 @@
 // thread selected.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
@@ -16,6 +18,7 @@
 #include "library.h"
 #include "process_memory.h"
 #include "sign_support.h"
+#include "softskf_hooks.h"
 #include "temp_dir.h"
 #include "token_vendor.h"
 
@@ -255,6 +258,59 @@ TEST_F(ThreadedHost, LoadedAndUnloadedRepeatedly)
         again.Sgn_Free(text);
         dsc_platform_close(again.module);
     }
+}
+
+// A token library that hangs while threads list and sign on the others:
+// each listing goes on without it once its deadline has passed, no second
+// call goes into it, and its late answer comes in while the threads run and
+// is discarded beside their calls. After it, the token is listed again.
+TEST_F(ThreadedHost, ATokenThatHangsWhileThreadsListAndSign)
+{
+    const Token hung = {"SN-H", "sm2_colon", "333333"};
+    RegisteredTokens withHung(
+        {tokenOf(kTokens[0]), tokenOf(kTokens[1]),
+         tokenState({tokenDevice("dev", "Label-SN-H", hung.serial,
+                                 {tokenApplication("app", hung.pin, {tokenContainer("c1", hung.key)}, 10)})},
+                    {tokenFault("SKF_ConnectDev", "block")})},
+        skfSettings({"\"EnumTimeoutMs\"=dword:000007d0"}));
+    auto release = reinterpret_cast<softskf_releaseBlocked_fn>(
+        tokenModuleFunction(withHung.vendor(2).path(), "softskf_releaseBlocked"));
+    ASSERT_NE(release, nullptr);
+    const int threads = setting("DSC_THREADS", 4), cycles = setting("DSC_CYCLES", 25);
+    std::atomic<int> calls{0};
+    std::vector<int> wrong(static_cast<size_t>(threads), 0);
+    runThreads(threads + 1, [&](int t) {
+        if (t == threads) {
+            // The token answers halfway through.
+            while (calls.load() < threads * cycles / 2) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            release();
+            return;
+        }
+        const Token& mine = kTokens[t % 2];
+        for (int c = 0; c < cycles; ++c) {
+            char labels[1024] = {0};
+            std::string listed = lib.Sgn_Dev_Enum("|", labels, sizeof labels) == 0 ? labels : "<failed>";
+            if (listed != "Label-SN-A|Label-SN-B" && listed != "Label-SN-A|Label-SN-B|Label-SN-H")
+                ++wrong[static_cast<size_t>(t)];
+            // Another thread may sign with this selection first: a signature
+            // or a code, never anything else.
+            int rc = 0;
+            select(mine, &rc);
+            std::string text = sign(mine.pin);
+            if (rc != 0 || (!isCode(text) && text.substr(0, 1) != "M")) ++wrong[static_cast<size_t>(t)];
+            ++calls;
+        }
+    });
+    for (int w : wrong) EXPECT_EQ(w, 0);
+    std::string listed;
+    for (int i = 0; i < 2000 && listed != "Label-SN-A|Label-SN-B|Label-SN-H"; ++i) {
+        char labels[1024] = {0};
+        if (lib.Sgn_Dev_Enum("|", labels, sizeof labels) == 0) listed = labels;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_EQ(listed, "Label-SN-A|Label-SN-B|Label-SN-H");
+    EXPECT_FALSE(select(hung).empty());
+    EXPECT_EQ(sign(hung.pin).substr(0, 1), "M");
 }
 
 // Select and sign over many cycles: the process does not grow. Short here;

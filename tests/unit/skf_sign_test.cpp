@@ -14,7 +14,7 @@ const int kDataLen = static_cast<int>(sizeof kData - 1);
 
 int sign(tutil_skf_cert* cert, int digestKid, unsigned char* out)
 {
-    return tutil_skf_sign(cert, kData, kDataLen, digestKid, out);
+    return tutil_skf_sign(cert, kData, kDataLen, digestKid, out, 0);
 }
 
 }  // namespace
@@ -104,9 +104,9 @@ TEST(SkfSignTest, RecordChecksAndArguments)
 {
     TokenSession s("sm2", "111111");
     unsigned char sig[TUTIL_SKF_SIG_MAX];
-    EXPECT_EQ(tutil_skf_sign(s.cert, nullptr, 3, 110, sig), TCORE_ERR_PARAM);
-    EXPECT_EQ(tutil_skf_sign(s.cert, kData, 0, 110, sig), TCORE_ERR_PARAM);
-    EXPECT_EQ(tutil_skf_sign(s.cert, kData, kDataLen, 110, nullptr), TCORE_ERR_PARAM);
+    EXPECT_EQ(tutil_skf_sign(s.cert, nullptr, 3, 110, sig, 0), TCORE_ERR_PARAM);
+    EXPECT_EQ(tutil_skf_sign(s.cert, kData, 0, 110, sig, 0), TCORE_ERR_PARAM);
+    EXPECT_EQ(tutil_skf_sign(s.cert, kData, kDataLen, 110, nullptr, 0), TCORE_ERR_PARAM);
     tutil_skf_cert copy = *s.cert;
     copy.hDev = copy.hApp = copy.hContainer = nullptr;
     copy.containerType = 3;
@@ -134,18 +134,18 @@ TEST(SkfPinTest, VerifyPin)
 {
     TokenSession right("sm2", "111111");
     int retries = -7;
-    EXPECT_EQ(tutil_skf_verifyPin(right.cert, &retries), 0);
+    EXPECT_EQ(tutil_skf_verifyPin(right.cert, &retries, 0), 0);
     EXPECT_EQ(retries, -7);
     EXPECT_NE(right.cert->hApp, nullptr);
 
     TokenSession wrong("sm2", "999999");
-    EXPECT_EQ(tutil_skf_verifyPin(wrong.cert, &retries), TUTIL_SKF_ERR_VERIFY_PIN);
+    EXPECT_EQ(tutil_skf_verifyPin(wrong.cert, &retries, 0), TUTIL_SKF_ERR_VERIFY_PIN);
     EXPECT_EQ(retries, 5);
     EXPECT_EQ(wrong.cert->hApp, nullptr);
 
     TokenSession empty("sm2", "");
-    EXPECT_EQ(tutil_skf_verifyPin(empty.cert, &retries), TCORE_ERR_PARAM);
-    EXPECT_EQ(tutil_skf_verifyPin(nullptr, &retries), TCORE_ERR_PARAM);
+    EXPECT_EQ(tutil_skf_verifyPin(empty.cert, &retries, 0), TCORE_ERR_PARAM);
+    EXPECT_EQ(tutil_skf_verifyPin(nullptr, &retries, 0), TCORE_ERR_PARAM);
 }
 
 TEST(SkfPinTest, ChangePin)
@@ -153,19 +153,21 @@ TEST(SkfPinTest, ChangePin)
     TokenSession s("sm2", "111111");
     int retries = -1;
     TraceCapture trace;
-    EXPECT_EQ(tutil_skf_changePin(s.providerId, "dev", "app", "000000", "654321", &retries), TUTIL_SKF_ERR_CHANGE_PIN);
+    EXPECT_EQ(tutil_skf_changePin(s.providerId, "dev", "app", "000000", "654321", &retries, 0),
+              TUTIL_SKF_ERR_CHANGE_PIN);
     EXPECT_EQ(retries, 5);
     EXPECT_TRUE(trace.contains("skf_changePIN app failed  a000024, continue, retry times is 5"));
 
-    EXPECT_EQ(tutil_skf_changePin(s.providerId, "dev", "app", "111111", "654321", &retries), 0);
+    EXPECT_EQ(tutil_skf_changePin(s.providerId, "dev", "app", "111111", "654321", &retries, 0), 0);
     EXPECT_NE(s.vendor->state().find("\"654321\""), std::string::npos) << "the new PIN is on the token";
 
     s.addFault(tokenFault("SKF_ChangePIN", "fail"));
     retries = 3;
-    EXPECT_EQ(tutil_skf_changePin(s.providerId, "dev", "app", "654321", "111111", &retries), TUTIL_SKF_ERR_CHANGE_PIN);
+    EXPECT_EQ(tutil_skf_changePin(s.providerId, "dev", "app", "654321", "111111", &retries, 0),
+              TUTIL_SKF_ERR_CHANGE_PIN);
     EXPECT_EQ(retries, -1);
 
-    EXPECT_EQ(tutil_skf_changePin(s.providerId, "nodev", "app", "1", "2", &retries), TUTIL_SKF_ERR_CONNECT);
-    EXPECT_EQ(tutil_skf_changePin(s.providerId, "dev", "noapp", "1", "2", &retries), TUTIL_SKF_ERR_OPEN_APP);
-    EXPECT_EQ(tutil_skf_changePin(99999, "dev", "app", "1", "2", &retries), TUTIL_SKF_ERR_NO_PROVIDER);
+    EXPECT_EQ(tutil_skf_changePin(s.providerId, "nodev", "app", "1", "2", &retries, 0), TUTIL_SKF_ERR_CONNECT);
+    EXPECT_EQ(tutil_skf_changePin(s.providerId, "dev", "noapp", "1", "2", &retries, 0), TUTIL_SKF_ERR_OPEN_APP);
+    EXPECT_EQ(tutil_skf_changePin(99999, "dev", "app", "1", "2", &retries, 0), TUTIL_SKF_ERR_NO_PROVIDER);
 }

@@ -30,6 +30,11 @@ protected:
                               "\"\r\n"
                               "\"Empty\"=\"\"\r\n"
                               "\"Number\"=dword:00000031\r\n"
+                              "\"Digits\"=\"250\"\r\n"
+                              "\"Max\"=\"4294967295\"\r\n"
+                              "\"Huge\"=\"4294967296\"\r\n"
+                              "\"Signed\"=\"-5\"\r\n"
+                              "\"Spaced\"=\"25 0\"\r\n"
                               "\r\n"
                               "[HKEY_LOCAL_MACHINE\\SOFTWARE\\TARNO_II\\Test\\Sub B]\r\n"
                               "[HKEY_LOCAL_MACHINE\\SOFTWARE\\TARNO_II\\Test\\sub a]\r\n"
@@ -85,6 +90,35 @@ TEST_F(WregTest, MissingKeyAndMissingValueAreTold)
     ASSERT_EQ(trace.entries().size(), 1u);
     EXPECT_NE(trace.entries()[0].find("(tgsp/src/tcore/tcore_misc_win "), std::string::npos);
     EXPECT_NE(trace.entries()[0].find(") 2, RegQueryValueEx"), std::string::npos) << trace.entries()[0];
+}
+
+TEST_F(WregTest, NumbersAreDwordsOrTextsOfDigits)
+{
+    const char* key = "SOFTWARE\\TARNO_II\\Test";
+    const struct {
+        const char* value;
+        int rc;
+        unsigned number;
+    } cases[] = {
+        {"Number", 0, 0x31},
+        {"Digits", 0, 250},
+        {"Max", 0, 4294967295u},
+        {"Huge", TCORE_ERR_PARAM, 0},
+        {"Signed", TCORE_ERR_PARAM, 0},
+        {"Spaced", TCORE_ERR_PARAM, 0},
+        {"Empty", TCORE_ERR_PARAM, 0},
+        {"Text", TCORE_ERR_PARAM, 0},
+        {"Nothing", TCORE_ERR_REG_QUERY, 0},
+    };
+    TraceCapture trace;
+    for (const auto& c : cases) {
+        unsigned number = 7;
+        EXPECT_EQ(tcore_wreg_getNumber(key, c.value, &number), c.rc) << c.value;
+        EXPECT_EQ(number, c.rc == 0 ? c.number : 7u) << c.value;
+    }
+    unsigned number = 0;
+    EXPECT_EQ(tcore_wreg_getNumber("SOFTWARE\\TARNO_II\\Nothing", "Number", &number), TCORE_ERR_REG_OPEN);
+    EXPECT_TRUE(trace.entries().empty()) << "a setting left out is not traced";
 }
 
 TEST_F(WregTest, QueryValueGivesSizesAndChecksCapacity)

@@ -41,7 +41,7 @@ TEST(SkfSignOracleTest, Sm2SignaturesVerify)
     // Enough signatures that short r or s values (about one in 125) occur.
     for (int i = 0; i < 300; ++i) {
         unsigned char sig[TUTIL_SKF_SIG_MAX];
-        int n = tutil_skf_sign(s.cert, kData, sizeof kData - 1, 110, sig);
+        int n = tutil_skf_sign(s.cert, kData, sizeof kData - 1, 110, sig, 0);
         ASSERT_GT(n, 0);
         ASSERT_EQ(opensslVerify(tokenCertificate("sm2_zhang"), sig, n, EVP_sm3(), true), 1) << "signature " << i;
     }
@@ -59,7 +59,7 @@ TEST(SkfSignOracleTest, RsaDigestFollowsTheKeyId)
         {102, EVP_sha1(), EVP_sha256()}, {103, EVP_sha256(), EVP_sha1()}, {110, EVP_sha1(), EVP_sha256()}};
     for (const auto& c : cases) {
         unsigned char sig[TUTIL_SKF_SIG_MAX];
-        int n = tutil_skf_sign(s.cert, kData, sizeof kData - 1, c.kid, sig);
+        int n = tutil_skf_sign(s.cert, kData, sizeof kData - 1, c.kid, sig, 0);
         ASSERT_EQ(n, 256);
         EXPECT_EQ(opensslVerify(tokenCertificate("rsa_wang"), sig, n, c.md, false), 1) << c.kid;
         EXPECT_EQ(opensslVerify(tokenCertificate("rsa_wang"), sig, n, c.other, false), 0) << c.kid;

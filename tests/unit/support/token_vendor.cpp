@@ -72,7 +72,9 @@ void TokenVendor::setState(const std::string& stateJson) const
     out << stateJson;
 }
 
-RegisteredTokens::RegisteredTokens(std::initializer_list<std::string> states)
+RegisteredTokens::RegisteredTokens(std::initializer_list<std::string> states) : RegisteredTokens(states, "") {}
+
+RegisteredTokens::RegisteredTokens(std::initializer_list<std::string> states, const std::string& moreRegText)
 {
     std::vector<std::pair<std::string, std::string>> providers;
     for (const auto& state : states) {
@@ -80,7 +82,7 @@ RegisteredTokens::RegisteredTokens(std::initializer_list<std::string> states)
         vendors_.emplace_back(libraryFileName("vendor" + n), state);
         providers.emplace_back("Vendor " + n, vendors_.back().path());
     }
-    test_registry_install(providerRegistration(providers));
+    test_registry_install(providerRegistration(providers) + moreRegText);
 }
 
 RegisteredTokens::~RegisteredTokens() { test_registry_clear(); }
@@ -140,4 +142,11 @@ std::string providerRegistration(const std::vector<std::pair<std::string, std::s
         text += "[HKEY_LOCAL_MACHINE\\SOFTWARE\\TARNO_II\\Cryptography\\SKF\\Provider\\" + name +
                 "]\r\n\"SKFImagePath\"=" + regString(path) + "\r\n\r\n";
     return text;
+}
+
+std::string skfSettings(const std::vector<std::string>& valueLines)
+{
+    std::string text = "[HKEY_LOCAL_MACHINE\\SOFTWARE\\TARNO_II\\Cryptography\\SKF]\r\n";
+    for (const std::string& line : valueLines) text += line + "\r\n";
+    return text + "\r\n";
 }

@@ -28,6 +28,8 @@ private:
 class RegisteredTokens {
 public:
     explicit RegisteredTokens(std::initializer_list<std::string> states);
+    // With more .reg text after the registrations (see skfSettings).
+    RegisteredTokens(std::initializer_list<std::string> states, const std::string& moreRegText);
     ~RegisteredTokens();
     const TokenVendor& vendor(size_t i) const { return vendors_[i]; }
 
@@ -52,6 +54,9 @@ std::string tokenCertificate(const std::string& keyFixture);
 
 // The .reg text registering providers (name, library path) in order.
 std::string providerRegistration(const std::vector<std::pair<std::string, std::string>>& providers);
+// The .reg text of values under the key that holds the provider tree, such
+// as "\"EnumTimeoutMs\"=dword:0000012c" (lines without the header).
+std::string skfSettings(const std::vector<std::string>& valueLines);
 
 // True while the module at `path` is mapped into the process.
 bool moduleIsLoaded(const std::string& path);

@@ -8,6 +8,7 @@ class TraceCapture {
 public:
     TraceCapture();
     ~TraceCapture();
-    const std::vector<std::string>& entries() const;
+    // A copy: a late token call may still add to it.
+    std::vector<std::string> entries() const;
     bool contains(const std::string& fragment) const;
 };

@@ -48,6 +48,29 @@ BOOL FreeLibrary(HMODULE module)
     return TRUE;
 }
 
+BOOL GetModuleHandleExW(DWORD flags, LPCWSTR moduleName, HMODULE* module)
+{
+    if (module != nullptr) *module = nullptr;
+    Dl_info info{};
+    if ((flags & GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS) == 0 || dladdr(moduleName, &info) == 0 ||
+        info.dli_fname == nullptr) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    int mode = RTLD_NOW | RTLD_NOLOAD;
+    if ((flags & GET_MODULE_HANDLE_EX_FLAG_PIN) != 0) mode |= RTLD_NODELETE;
+    void* handle = dlopen(info.dli_fname, mode);
+    if (handle == nullptr) {
+        SetLastError(ERROR_MOD_NOT_FOUND);
+        return FALSE;
+    }
+    // Windows hands out no reference with this form when pinning; dlopen
+    // counted one, so give it back (the module stays: it is pinned).
+    if ((flags & GET_MODULE_HANDLE_EX_FLAG_PIN) != 0) dlclose(handle);
+    if (module != nullptr) *module = static_cast<HMODULE>(handle);
+    return TRUE;
+}
+
 HMODULE LoadLibraryW(LPCWSTR path)
 {
     return posix_noThrow([&] { return LoadLibraryWImpl(path); });

@@ -110,6 +110,52 @@ int tcore_wreg_getValue(const char* subkey, const char* valueName, char* out)
     return n;
 }
 
+int tcore_wreg_getNumber(const char* subkey, const char* valueName, unsigned* out)
+{
+    if (out == nullptr) return TCORE_ERR_PARAM;
+    Freed wideKey, wideName;
+    WCHAR* w = nullptr;
+    if (subkey != nullptr && subkey[0] != 0) {
+        if (tcore_mbToWide(subkey, 0, &w) < 0) return TCORE_ERR_PARAM;
+        wideKey.p = w;
+    }
+    if (valueName != nullptr && valueName[0] != 0) {
+        if (tcore_mbToWide(valueName, 0, &w) < 0) return TCORE_ERR_PARAM;
+        wideName.p = w;
+    }
+    KeyGuard guard;
+    if (wideKey.p != nullptr && RegOpenKeyExW(HKEY_LOCAL_MACHINE, static_cast<const WCHAR*>(wideKey.p), 0, kReadAccess,
+                                              &guard.key) != ERROR_SUCCESS) {
+        guard.key = HKEY_LOCAL_MACHINE;
+        return TCORE_ERR_REG_OPEN;
+    }
+    DWORD type = REG_NONE;
+    DWORD number = 0;
+    DWORD size = sizeof number;
+    LSTATUS status = RegQueryValueExW(guard.key, static_cast<const WCHAR*>(wideName.p), nullptr, &type,
+                                      reinterpret_cast<BYTE*>(&number), &size);
+    if (status == ERROR_SUCCESS && type == REG_DWORD && size == sizeof number) {
+        *out = number;
+        return 0;
+    }
+    // A setting left out is the usual case, not a failure worth a trace.
+    if (status == ERROR_FILE_NOT_FOUND) return TCORE_ERR_REG_QUERY;
+    if (status != ERROR_SUCCESS && status != ERROR_MORE_DATA) return queryFailed(status);
+    if (type != REG_SZ) return TCORE_ERR_PARAM;
+    char text[kMaxText + 1] = {0};
+    int rc = tcore_wreg_getValue(subkey, valueName, text);
+    if (rc < 0) return rc;
+    unsigned long long value = 0;
+    int digits = 0;
+    for (const char* c = text; *c != 0; ++c, ++digits) {
+        if (*c < '0' || *c > '9' || digits >= 10) return TCORE_ERR_PARAM;
+        value = value * 10 + static_cast<unsigned>(*c - '0');
+    }
+    if (digits == 0 || value > 0xFFFFFFFFull) return TCORE_ERR_PARAM;
+    *out = static_cast<unsigned>(value);
+    return 0;
+}
+
 int tcore_wreg_getKeys(const char* subkey, tcore_list** list)
 {
     if (list == nullptr) return TCORE_ERR_PARAM;
@@ -152,4 +198,12 @@ void* tcore_loadLibrary(const char* path)
     HMODULE module = LoadLibraryW(wide);
     tcore_free(wide);
     return module;
+}
+
+void tcore_pinThisModule()
+{
+    HMODULE self = nullptr;
+    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                            reinterpret_cast<LPCWSTR>(&tcore_pinThisModule), &self))
+        TCORE_TRACE_SYS(TSRC_TCORE_MISC_WIN, "GetModuleHandleExW");
 }

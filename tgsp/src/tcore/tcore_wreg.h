@@ -16,6 +16,12 @@ int tcore_wreg_queryValue(void* out, const wchar_t* subkey, int cap, const wchar
 // name the key's default value.
 int tcore_wreg_getValue(const char* subkey, const char* valueName, char* out);
 
+// A number: a REG_DWORD value, or a text of decimal digits. 0 with the
+// number in *out; -110021 missing key, -110027 missing value (neither is
+// traced: a setting may be left out), -10002 for a value of another type or
+// a text that is not a number below 2^32.
+int tcore_wreg_getNumber(const char* subkey, const char* valueName, unsigned* out);
+
 // The subkey names, in the registry's enumeration order, into a list created
 // on the first name (items released with tcore_free). Returns the count.
 int tcore_wreg_getKeys(const char* subkey, tcore_list** list);
@@ -23,3 +29,7 @@ int tcore_wreg_getKeys(const char* subkey, tcore_list** list);
 // The loaded module (an HMODULE), or null for a null or empty path or when
 // the library cannot be loaded.
 void* tcore_loadLibrary(const char* path);
+
+// Keeps the module holding this code loaded until the process ends, however
+// often the host unloads it: for when a thread of ours may still run in it.
+void tcore_pinThisModule();

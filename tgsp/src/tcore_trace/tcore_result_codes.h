@@ -99,6 +99,8 @@
     X(-160150, TUTIL_SKF_ERR_SIGN, "the token could not sign")                                                         \
     X(-160151, TUTIL_SKF_ERR_VERIFY_PIN, "the token refused the PIN")                                                  \
     X(-160152, TUTIL_SKF_ERR_CHANGE_PIN, "the token refused the PIN change")                                           \
+    X(-160153, TUTIL_SKF_ERR_NO_ANSWER,                                                                                \
+      "the token library did not answer in time, or is still busy with an earlier call that did not")                  \
     /* ASN.1 and certificates */                                                                                       \
     /* the element to walk is not a SEQUENCE, SET or context-specific element */                                       \
     X(-210002, TASN1_ERR_NOT_CONSTRUCTED, "malformed ASN.1: unexpected element")                                       \

@@ -23,7 +23,7 @@
 // covers: tgsp/src/tasn1/tasn1_item.cpp tgsp/src/tasn1/tasn1_templates.cpp tgsp/src/tasn1/tasn1_walk.cpp
 // covers: tgsp/src/tasn1/tasn1_cert.cpp
 #define TSRC_TASN1_MISC "tgsp/src/tasn1/tasn1_misc"
-// covers: tgsp/src/tcore/tcore_codepage.cpp tgsp/src/tcore/tcore_wreg.cpp
+// covers: tgsp/src/tcore/tcore_codepage.cpp tgsp/src/tcore/tcore_wreg.cpp tgsp/src/tcore/tcore_worker.cpp
 #define TSRC_TCORE_MISC_WIN "tgsp/src/tcore/tcore_misc_win"
 // covers: tgsp/src/tcore/tcore_log.cpp
 #define TSRC_TCORE_LOG "tgsp/src/tcore/tcore_log"

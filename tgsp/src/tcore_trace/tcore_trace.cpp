@@ -1,5 +1,6 @@
 #include "tcore_trace.h"
 
+#include <atomic>
 #include <cstdarg>
 #include <cstdio>
 
@@ -7,19 +8,21 @@
 
 namespace {
 
-tcore_traceSink traceSink = nullptr;
+// Read by a late token call's thread too, while a call may change it.
+std::atomic<tcore_traceSink> traceSink{nullptr};
 
 constexpr int kTraceBuffer = 8192;
 
 }  // namespace
 
-void tcore_setTraceSink(tcore_traceSink sink) { traceSink = sink; }
+void tcore_setTraceSink(tcore_traceSink sink) { traceSink.store(sink); }
 
-tcore_traceSink tcore_getTraceSink() { return traceSink; }
+tcore_traceSink tcore_getTraceSink() { return traceSink.load(); }
 
 void tcore_trace(const char* file, int line, const char* format, ...)
 {
-    if (traceSink == nullptr) return;
+    tcore_traceSink sink = traceSink.load();
+    if (sink == nullptr) return;
     auto* text = static_cast<char*>(tcore_zalloc(kTraceBuffer));
     // Freed on every way out, an exception from the sink included.
     struct Owned {
@@ -37,5 +40,5 @@ void tcore_trace(const char* file, int line, const char* format, ...)
         std::vsnprintf(text + prefix, static_cast<size_t>(limit - prefix), format, args);
         va_end(args);
     }
-    traceSink(text);
+    sink(text);
 }

@@ -147,3 +147,8 @@ LSTATUS RegCloseKey(HKEY key);
 HMODULE LoadLibraryW(LPCWSTR path);
 FARPROC GetProcAddress(HMODULE module, LPCSTR name);
 BOOL FreeLibrary(HMODULE module);
+// Only the form that finds the module holding an address and, with PIN,
+// keeps it loaded for good (dlopen's RTLD_NODELETE).
+#define GET_MODULE_HANDLE_EX_FLAG_PIN 0x1
+#define GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS 0x4
+BOOL GetModuleHandleExW(DWORD flags, LPCWSTR moduleName, HMODULE* module);
