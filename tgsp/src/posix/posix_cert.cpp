@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "posix_cert.h"
 #include "posix_nothrow.h"
 #include "posix_time.h"
 
@@ -27,15 +28,31 @@ struct Extension {
     Bytes value;
 };
 
-// Everything the context points into. The context is the first member of a
-// standard-layout holder, so the callers' pointer leads back to it.
-struct CertData {
+}  // namespace
+
+// Everything the context's certificate fields point into, read-only once
+// decoded, so contexts made from one decoding share it. Its CERT_INFO points
+// into its own members: it is never copied or moved.
+struct posix_DecodedCert {
     Bytes encoded, serial, issuer, subject, signatureParams, keyParams, publicKey;
     std::string signatureOid, keyOid;
     std::vector<Extension> extensionData;
     std::vector<CERT_EXTENSION> extensions;
-    std::map<DWORD, Bytes> properties;
     CERT_INFO info{};
+
+    posix_DecodedCert() = default;
+    posix_DecodedCert(const posix_DecodedCert&) = delete;
+    posix_DecodedCert& operator=(const posix_DecodedCert&) = delete;
+};
+
+namespace {
+
+// What one context owns: its properties and its references. The context is
+// the first member of a standard-layout holder, so the callers' pointer
+// leads back to it.
+struct CertData {
+    std::shared_ptr<const posix_DecodedCert> decoded;
+    std::map<DWORD, Bytes> properties;
     int references = 1;
 };
 
@@ -166,7 +183,7 @@ ASN1_SEQUENCE(KeyInfo) =
     ASN1_item_free(reinterpret_cast<ASN1_VALUE*>(c), ASN1_ITEM_rptr(Certificate));
 }
 
-bool decode(const BYTE* encoded, DWORD len, CertData* d)
+bool decode(const BYTE* encoded, DWORD len, posix_DecodedCert* d)
 {
     const unsigned char* p = encoded;
     Owned<Certificate> decoded(
@@ -258,6 +275,28 @@ DWORD significantLength(const CRYPT_INTEGER_BLOB& blob)
 
 }  // namespace
 
+std::shared_ptr<const posix_DecodedCert> posix_decodeCert(const BYTE* encoded, DWORD encodedLen)
+{
+    auto decoded = std::make_shared<posix_DecodedCert>();
+    if (!decode(encoded, encodedLen, decoded.get())) return nullptr;
+    return decoded;
+}
+
+PCCERT_CONTEXT posix_contextOf(std::shared_ptr<const posix_DecodedCert> decoded)
+{
+    auto data = std::make_unique<CertData>();
+    data->decoded = std::move(decoded);
+    auto* holder = new Holder{};
+    holder->data = data.release();
+    const posix_DecodedCert& d = *holder->data->decoded;
+    holder->context.dwCertEncodingType = X509_ASN_ENCODING;
+    // The fields are the caller's to read, never to write, as on Windows.
+    holder->context.pbCertEncoded = const_cast<BYTE*>(d.encoded.data());
+    holder->context.cbCertEncoded = static_cast<DWORD>(d.encoded.size());
+    holder->context.pCertInfo = const_cast<CERT_INFO*>(&d.info);
+    return &holder->context;
+}
+
 PCCERT_CONTEXT CertCreateCertificateContext(DWORD encodingType, const BYTE* encoded, DWORD encodedLen)
 {
     return posix_noThrow([&]() -> PCCERT_CONTEXT {
@@ -265,18 +304,12 @@ PCCERT_CONTEXT CertCreateCertificateContext(DWORD encodingType, const BYTE* enco
             SetLastError(static_cast<DWORD>(E_INVALIDARG));
             return nullptr;
         }
-        auto data = std::make_unique<CertData>();
-        if (!decode(encoded, encodedLen, data.get())) {
+        auto decoded = posix_decodeCert(encoded, encodedLen);
+        if (!decoded) {
             SetLastError(static_cast<DWORD>(CRYPT_E_ASN1_BADTAG));
             return nullptr;
         }
-        auto* holder = new Holder{};
-        holder->data = data.release();
-        holder->context.dwCertEncodingType = X509_ASN_ENCODING;
-        holder->context.pbCertEncoded = holder->data->encoded.data();
-        holder->context.cbCertEncoded = encodedLen;
-        holder->context.pCertInfo = &holder->data->info;
-        return &holder->context;
+        return posix_contextOf(std::move(decoded));
     });
 }
 
@@ -341,8 +374,10 @@ BOOL CertCompareIntegerBlob(PCRYPT_INTEGER_BLOB a, PCRYPT_INTEGER_BLOB b)
 
 BOOL CertCompareCertificate(DWORD encodingType, PCERT_INFO a, PCERT_INFO b)
 {
-    return CertCompareCertificateName(encodingType, &a->Issuer, &b->Issuer) &&
-           CertCompareIntegerBlob(&a->SerialNumber, &b->SerialNumber);
+    // The serial first: certificates of one issuer differ there, in a few
+    // bytes, while their issuer names are equal to the last byte.
+    return CertCompareIntegerBlob(&a->SerialNumber, &b->SerialNumber) &&
+           CertCompareCertificateName(encodingType, &a->Issuer, &b->Issuer);
 }
 
 BOOL CertSetCertificateContextProperty(PCCERT_CONTEXT cert, DWORD propId, DWORD, const void* data)
