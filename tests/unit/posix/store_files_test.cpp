@@ -69,7 +69,7 @@ void setModified(const std::string& path, const timespec& when)
 
 timespec modifiedOf(const std::string& path)
 {
-    struct stat st{};
+    struct stat st {};
     EXPECT_EQ(stat(path.c_str(), &st), 0);
     return st.st_mtim;
 }
@@ -82,7 +82,8 @@ protected:
     std::vector<std::string> storeContents() const
     {
         std::vector<std::string> names;
-        for (const auto& der : storeDers()) names.push_back(der == first ? "first" : der == second ? "second" : "other");
+        for (const auto& der : storeDers())
+            names.push_back(der == first ? "first" : der == second ? "second" : "other");
         return names;
     }
     using Names = std::vector<std::string>;

@@ -157,45 +157,44 @@ struct Certificate {
     ASN1_BIT_STRING* signature;
 };
 
-ASN1_SEQUENCE(KeyInfo) =
-    {
-        ASN1_SIMPLE(KeyInfo, algorithm, X509_ALGOR),
-        ASN1_SIMPLE(KeyInfo, bits, ASN1_BIT_STRING),
+// The macros below read badly once formatted.
+// clang-format off
+ASN1_SEQUENCE(KeyInfo) = {
+    ASN1_SIMPLE(KeyInfo, algorithm, X509_ALGOR),
+    ASN1_SIMPLE(KeyInfo, bits, ASN1_BIT_STRING),
 } static_ASN1_SEQUENCE_END(KeyInfo)
 
-        // X509_NAME's own first reading: a SEQUENCE OF RDNs, each a SET OF
-        // entries.
-        ASN1_ITEM_TEMPLATE(RelativeName) = ASN1_EX_TEMPLATE_TYPE(ASN1_TFLG_SET_OF, 0, RDNS, X509_NAME_ENTRY)
-    static_ASN1_ITEM_TEMPLATE_END(RelativeName)
+// X509_NAME's own first reading: a SEQUENCE OF RDNs, each a SET OF entries.
+ASN1_ITEM_TEMPLATE(RelativeName) = ASN1_EX_TEMPLATE_TYPE(ASN1_TFLG_SET_OF, 0, RDNS, X509_NAME_ENTRY)
+static_ASN1_ITEM_TEMPLATE_END(RelativeName)
 
-        ASN1_ITEM_TEMPLATE(NameEntries) = ASN1_EX_TEMPLATE_TYPE(ASN1_TFLG_SEQUENCE_OF, 0, Name, RelativeName)
-    static_ASN1_ITEM_TEMPLATE_END(NameEntries)
+ASN1_ITEM_TEMPLATE(NameEntries) = ASN1_EX_TEMPLATE_TYPE(ASN1_TFLG_SEQUENCE_OF, 0, Name, RelativeName)
+static_ASN1_ITEM_TEMPLATE_END(NameEntries)
 
-        ASN1_SEQUENCE(ToBeSigned) =
-            {
-                ASN1_EXP_OPT(ToBeSigned, version, ASN1_INTEGER, 0),
-                ASN1_SIMPLE(ToBeSigned, serialNumber, ASN1_INTEGER),
-                ASN1_SIMPLE(ToBeSigned, signature, X509_ALGOR),
-                ASN1_SIMPLE(ToBeSigned, issuer, NameEntries),
-                ASN1_SIMPLE(ToBeSigned, validity, X509_VAL),
-                ASN1_SIMPLE(ToBeSigned, subject, NameEntries),
-                ASN1_SIMPLE(ToBeSigned, key, KeyInfo),
-                ASN1_IMP_OPT(ToBeSigned, issuerUID, ASN1_BIT_STRING, 1),
-                ASN1_IMP_OPT(ToBeSigned, subjectUID, ASN1_BIT_STRING, 2),
-                ASN1_EXP_SEQUENCE_OF_OPT(ToBeSigned, extensions, X509_EXTENSION, 3),
+ASN1_SEQUENCE(ToBeSigned) = {
+    ASN1_EXP_OPT(ToBeSigned, version, ASN1_INTEGER, 0),
+    ASN1_SIMPLE(ToBeSigned, serialNumber, ASN1_INTEGER),
+    ASN1_SIMPLE(ToBeSigned, signature, X509_ALGOR),
+    ASN1_SIMPLE(ToBeSigned, issuer, NameEntries),
+    ASN1_SIMPLE(ToBeSigned, validity, X509_VAL),
+    ASN1_SIMPLE(ToBeSigned, subject, NameEntries),
+    ASN1_SIMPLE(ToBeSigned, key, KeyInfo),
+    ASN1_IMP_OPT(ToBeSigned, issuerUID, ASN1_BIT_STRING, 1),
+    ASN1_IMP_OPT(ToBeSigned, subjectUID, ASN1_BIT_STRING, 2),
+    ASN1_EXP_SEQUENCE_OF_OPT(ToBeSigned, extensions, X509_EXTENSION, 3),
 } static_ASN1_SEQUENCE_END(ToBeSigned)
 
-                ASN1_SEQUENCE(Certificate) =
-                    {
-                        ASN1_SIMPLE(Certificate, toBeSigned, ToBeSigned),
-                        ASN1_SIMPLE(Certificate, signatureAlgorithm, X509_ALGOR),
-                        ASN1_SIMPLE(Certificate, signature, ASN1_BIT_STRING),
+ASN1_SEQUENCE(Certificate) = {
+    ASN1_SIMPLE(Certificate, toBeSigned, ToBeSigned),
+    ASN1_SIMPLE(Certificate, signatureAlgorithm, X509_ALGOR),
+    ASN1_SIMPLE(Certificate, signature, ASN1_BIT_STRING),
 } static_ASN1_SEQUENCE_END(Certificate)
 
-                        void freeCertificate(Certificate * c)
+void freeCertificate(Certificate* c)
 {
     ASN1_item_free(reinterpret_cast<ASN1_VALUE*>(c), ASN1_ITEM_rptr(Certificate));
 }
+// clang-format on
 
 // The issuer's and subject's DER as the certificate holds them; false when
 // X509_NAME's decoder would refuse either.

@@ -85,7 +85,7 @@ bool readFile(int dirFd, const std::string& name, std::string* content, FileKey*
     char block[16384];
     ssize_t n = 0;
     while ((n = read(fd, block, sizeof block)) > 0) content->append(block, static_cast<size_t>(n));
-    struct stat st{};
+    struct stat st {};
     bool ok = n == 0 && fstat(fd, &st) == 0;
     close(fd);
     if (ok) *key = keyOf(st);
@@ -163,8 +163,9 @@ posix_StoreFileCerts posix_storeFileCerts(int dirFd, const std::string& dir, con
         auto it = cache->files.find(path);
         if (it != cache->files.end()) known = &it->second;
     }
-    struct stat st{};
-    if (known != nullptr && fstatat(dirFd, name.c_str(), &st, 0) == 0 && trusted(*known, keyOf(st))) return known->certs;
+    struct stat st {};
+    if (known != nullptr && fstatat(dirFd, name.c_str(), &st, 0) == 0 && trusted(*known, keyOf(st)))
+        return known->certs;
 
     Entry fresh;
     fresh.readAt = now();

@@ -212,7 +212,8 @@ std::string encodedOid(const char* dotted)
     auto base128 = [&](uint64_t v) {
         char groups[10];
         int n = 0;
-        do groups[n++] = static_cast<char>(v & 0x7F); while ((v >>= 7) != 0);
+        do groups[n++] = static_cast<char>(v & 0x7F);
+        while ((v >>= 7) != 0);
         while (n > 1) out.push_back(static_cast<char>(groups[--n] | 0x80));
         out.push_back(groups[0]);
     };
