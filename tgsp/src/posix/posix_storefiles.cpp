@@ -7,6 +7,7 @@
 #include <openssl/pem.h>
 #include <openssl/x509.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <mutex>
 #include <type_traits>
@@ -116,23 +117,6 @@ posix_StoreFileCerts decodeFile(const std::string& content)
     return certs;
 }
 
-void keep(const std::string& path, Entry entry)
-{
-    if (entry.content.size() > kMaxBytes) return;
-    if (cache == nullptr) cache = new Cache;
-    auto old = cache->files.find(path);
-    if (old != cache->files.end()) {
-        cache->bytes -= old->second.content.size();
-        cache->files.erase(old);
-    }
-    if (cache->files.size() >= kMaxFiles || cache->bytes + entry.content.size() > kMaxBytes) {
-        cache->files.clear();
-        cache->bytes = 0;
-    }
-    cache->bytes += entry.content.size();
-    cache->files.emplace(path, std::move(entry));
-}
-
 void forget(const std::string& path)
 {
     if (cache == nullptr) return;
@@ -140,6 +124,19 @@ void forget(const std::string& path)
     if (old == cache->files.end()) return;
     cache->bytes -= old->second.content.size();
     cache->files.erase(old);
+}
+
+void keep(const std::string& path, Entry entry)
+{
+    forget(path);
+    if (entry.content.size() > kMaxBytes) return;
+    if (cache == nullptr) cache = new Cache;
+    if (cache->files.size() >= kMaxFiles || cache->bytes + entry.content.size() > kMaxBytes) {
+        cache->files.clear();
+        cache->bytes = 0;
+    }
+    cache->bytes += entry.content.size();
+    cache->files.emplace(path, std::move(entry));
 }
 
 // Run by dlclose and at the process's exit. A call that holds the lock
