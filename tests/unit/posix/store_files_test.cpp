@@ -146,4 +146,22 @@ TEST_F(StoreFilesTest, AChangeToASettledFileIsSeenByTheNextOpening)
     chmod(path.c_str(), 0644);
 }
 
+// Stores opened on several threads at once, while the files change, each
+// see a whole file: the files read are shared under a lock.
+TEST_F(StoreFilesTest, StoresOpenedOnSeveralThreadsSeeWholeFiles)
+{
+    dir.write("MY/a.cer", first);
+    std::vector<std::thread> readers;
+    std::vector<int> odd(4, 0);
+    for (int t = 0; t < 4; ++t)
+        readers.emplace_back([&, t] {
+            for (int i = 0; i < 50; ++i)
+                for (const auto& name : storeContents())
+                    if (name != "first" && name != "second") ++odd[static_cast<size_t>(t)];
+        });
+    for (int i = 0; i < 50; ++i) replace(dir, "MY/a.cer", i % 2 ? first : second);
+    for (auto& r : readers) r.join();
+    EXPECT_EQ(odd, std::vector<int>(4, 0));
+}
+
 }  // namespace
