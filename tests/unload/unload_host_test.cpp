@@ -10,10 +10,16 @@
 #include <string>
 #include <vector>
 
+#include "fixtures.h"
 #include "library.h"
 #include "process_memory.h"
 #include "temp_dir.h"
 #include "token_vendor.h"
+#ifndef _WIN32
+#include <filesystem>
+
+#include "scoped_env.h"
+#endif
 
 namespace {
 
@@ -48,17 +54,35 @@ Loaded load()
 
 // One cycle's call: a selection on the token, left selected, with the log
 // on. So the unload has every kind of state to give back: the selected
-// record and the token handles it holds, the token library, the log.
+// record and the token handles it holds, the token library, the log, and
+// on Linux the store files read.
 void selectWithLog(const DscLibrary& lib, const std::string& logPath)
 {
     ASSERT_EQ(lib.Sgn_SetLog(logPath.c_str()), 0);
     std::vector<char> cert(8192, 0);
+#ifndef _WIN32
+    // A search by DN reads the stores too; it names no certificate.
+    ASSERT_NE(lib.Sgn_SelectCertByDn("DN", "CN=nobody here", cert.data()), 0);
+#endif
     ASSERT_EQ(lib.Sgn_SelectCertByKeySn(kSerial, cert.data(), static_cast<int>(cert.size())), 0);
     ASSERT_NE(cert[0], 0);
 }
 
 class UnloadHost : public ::testing::Test {
 protected:
+#ifndef _WIN32
+    // A store with a certificate, so each selection also leaves the store
+    // files it decoded for the unload to free. (Windows stores are the
+    // system's, and nothing of them is kept.)
+    void SetUp() override
+    {
+        std::filesystem::create_directories(stores.file("MY"));
+        stores.write("MY/store.cer", fixture("certs/sm2_sign.der"));
+    }
+    TempDir stores;
+    ScopedEnv storesSetting{"DSC_JNA_STORES", stores.path().c_str()};
+#endif
+
     RegisteredTokens tokens{tokenWithOneCertificate()};
     TempDir logDir;
 };

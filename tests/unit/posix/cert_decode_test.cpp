@@ -411,6 +411,30 @@ const std::vector<Variant>& variants()
         {"subject value an OCTET STRING", false, [=] { return withName(rsa, 5, 0x04, "octets"); }},
         {"empty subject", true,
          [=] { return withTbs(rsa, [](std::vector<std::string>& tbs) { tbs.at(5) = unhex("30 00"); }); }},
+        {"issuer UniversalString of 6 octets", false,
+         [=] { return withName(rsa, 3, 0x1C, std::string("\0\0\0A\0\0", 6)); }},
+        {"subject UniversalString past U+10FFFF", false,
+         [=] { return withName(rsa, 5, 0x1C, std::string("\0\x11\0\0", 4)); }},
+        {"subject UTF8String with a surrogate", false, [=] { return withName(rsa, 5, 0x0C, "\xED\xA0\x80"); }},
+        {"subject BMPString with a lone surrogate", false,
+         [=] { return withName(rsa, 5, 0x1E, std::string("\xD8\x00\0A", 4)); }},
+        {"subject IA5String with high octets", true, [=] { return withName(rsa, 5, 0x16, "\xFF\xFE"); }},
+        {"subject value a SEQUENCE", true, [=] { return withName(rsa, 5, 0x30, unhex("02 01 01")); }},
+        {"subject with an empty RDN", true,
+         [=] {
+             return withTbs(rsa, [](std::vector<std::string>& tbs) {
+                 tbs.at(5) = tlv(0x30, unhex("31 00") + childrenOf(tbs.at(5)).at(0));
+             });
+         }},
+        {"issuer in indefinite length", true,
+         [=] {
+             return withTbs(rsa, [](std::vector<std::string>& tbs) {
+                 std::string inner = joined(childrenOf(tbs.at(3)));
+                 tbs.at(3) = unhex("30 80") + inner + unhex("00 00");
+             });
+         }},
+        {"issuer as a SET", false,
+         [=] { return withTbs(rsa, [](std::vector<std::string>& tbs) { tbs.at(3)[0] = '\x31'; }); }},
 
         {"validity in GeneralizedTime", true,
          [=] { return withValidity(rsa, tlv(0x18, "19991231235959Z"), tlv(0x18, "21000101000000Z")); }},

@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "posix_cert.h"
+#include "posix_certnames.h"
 #include "posix_nothrow.h"
 #include "posix_time.h"
 
@@ -27,15 +29,31 @@ struct Extension {
     Bytes value;
 };
 
-// Everything the context points into. The context is the first member of a
-// standard-layout holder, so the callers' pointer leads back to it.
-struct CertData {
+}  // namespace
+
+// Everything the context's certificate fields point into, read-only once
+// decoded, so contexts made from one decoding share it. Its CERT_INFO points
+// into its own members: it is never copied or moved.
+struct posix_DecodedCert {
     Bytes encoded, serial, issuer, subject, signatureParams, keyParams, publicKey;
     std::string signatureOid, keyOid;
     std::vector<Extension> extensionData;
     std::vector<CERT_EXTENSION> extensions;
-    std::map<DWORD, Bytes> properties;
     CERT_INFO info{};
+
+    posix_DecodedCert() = default;
+    posix_DecodedCert(const posix_DecodedCert&) = delete;
+    posix_DecodedCert& operator=(const posix_DecodedCert&) = delete;
+};
+
+namespace {
+
+// What one context owns: its properties and its references. The context is
+// the first member of a standard-layout holder, so the callers' pointer
+// leads back to it.
+struct CertData {
+    std::shared_ptr<const posix_DecodedCert> decoded;
+    std::map<DWORD, Bytes> properties;
     int references = 1;
 };
 
@@ -105,11 +123,16 @@ bool readTime(const ASN1_TIME* time, FILETIME* out)
 
 // The certificate read with OpenSSL's ASN.1 templates in X509's own layout,
 // item for item, so a certificate is accepted or refused exactly as d2i_X509
-// accepts or refuses it. The one difference is the SubjectPublicKeyInfo: it
-// stays an algorithm and a BIT STRING. X509_PUBKEY's decoder also builds an
-// EVP_PKEY through the provider decoders, which costs ten times the rest of
-// the certificate and whose failure d2i_X509 ignores anyway; a context never
-// needs the key object.
+// accepts or refuses it. Two items are read more cheaply:
+// - The SubjectPublicKeyInfo stays an algorithm and a BIT STRING.
+//   X509_PUBKEY's decoder also builds an EVP_PKEY through the provider
+//   decoders, which costs ten times the rest of the certificate and whose
+//   failure d2i_X509 ignores anyway; a context never needs the key object.
+// - A name is read as X509_NAME's decoder first reads it, its RDNs as stacks
+//   of entries; that decoder then builds a lowercased canonical copy, most
+//   of the remaining cost. Its refusals are checked without the copy
+//   (posix_nameIsAccepted), and where a name's bytes cannot be found plainly,
+//   d2i_X509 decides.
 struct KeyInfo {
     X509_ALGOR* algorithm;
     ASN1_BIT_STRING* bits;
@@ -119,9 +142,9 @@ struct ToBeSigned {
     ASN1_INTEGER* version;
     ASN1_INTEGER* serialNumber;
     X509_ALGOR* signature;
-    X509_NAME* issuer;
+    OPENSSL_STACK* issuer;  // of RDNs, each a stack of X509_NAME_ENTRY
     X509_VAL* validity;
-    X509_NAME* subject;
+    OPENSSL_STACK* subject;
     KeyInfo* key;
     ASN1_BIT_STRING* issuerUID;
     ASN1_BIT_STRING* subjectUID;
@@ -134,39 +157,70 @@ struct Certificate {
     ASN1_BIT_STRING* signature;
 };
 
-ASN1_SEQUENCE(KeyInfo) =
-    {
-        ASN1_SIMPLE(KeyInfo, algorithm, X509_ALGOR),
-        ASN1_SIMPLE(KeyInfo, bits, ASN1_BIT_STRING),
+// The macros below read badly once formatted.
+// clang-format off
+ASN1_SEQUENCE(KeyInfo) = {
+    ASN1_SIMPLE(KeyInfo, algorithm, X509_ALGOR),
+    ASN1_SIMPLE(KeyInfo, bits, ASN1_BIT_STRING),
 } static_ASN1_SEQUENCE_END(KeyInfo)
 
-        ASN1_SEQUENCE(ToBeSigned) =
-            {
-                ASN1_EXP_OPT(ToBeSigned, version, ASN1_INTEGER, 0),
-                ASN1_SIMPLE(ToBeSigned, serialNumber, ASN1_INTEGER),
-                ASN1_SIMPLE(ToBeSigned, signature, X509_ALGOR),
-                ASN1_SIMPLE(ToBeSigned, issuer, X509_NAME),
-                ASN1_SIMPLE(ToBeSigned, validity, X509_VAL),
-                ASN1_SIMPLE(ToBeSigned, subject, X509_NAME),
-                ASN1_SIMPLE(ToBeSigned, key, KeyInfo),
-                ASN1_IMP_OPT(ToBeSigned, issuerUID, ASN1_BIT_STRING, 1),
-                ASN1_IMP_OPT(ToBeSigned, subjectUID, ASN1_BIT_STRING, 2),
-                ASN1_EXP_SEQUENCE_OF_OPT(ToBeSigned, extensions, X509_EXTENSION, 3),
+// X509_NAME's own first reading: a SEQUENCE OF RDNs, each a SET OF entries.
+ASN1_ITEM_TEMPLATE(RelativeName) = ASN1_EX_TEMPLATE_TYPE(ASN1_TFLG_SET_OF, 0, RDNS, X509_NAME_ENTRY)
+static_ASN1_ITEM_TEMPLATE_END(RelativeName)
+
+ASN1_ITEM_TEMPLATE(NameEntries) = ASN1_EX_TEMPLATE_TYPE(ASN1_TFLG_SEQUENCE_OF, 0, Name, RelativeName)
+static_ASN1_ITEM_TEMPLATE_END(NameEntries)
+
+ASN1_SEQUENCE(ToBeSigned) = {
+    ASN1_EXP_OPT(ToBeSigned, version, ASN1_INTEGER, 0),
+    ASN1_SIMPLE(ToBeSigned, serialNumber, ASN1_INTEGER),
+    ASN1_SIMPLE(ToBeSigned, signature, X509_ALGOR),
+    ASN1_SIMPLE(ToBeSigned, issuer, NameEntries),
+    ASN1_SIMPLE(ToBeSigned, validity, X509_VAL),
+    ASN1_SIMPLE(ToBeSigned, subject, NameEntries),
+    ASN1_SIMPLE(ToBeSigned, key, KeyInfo),
+    ASN1_IMP_OPT(ToBeSigned, issuerUID, ASN1_BIT_STRING, 1),
+    ASN1_IMP_OPT(ToBeSigned, subjectUID, ASN1_BIT_STRING, 2),
+    ASN1_EXP_SEQUENCE_OF_OPT(ToBeSigned, extensions, X509_EXTENSION, 3),
 } static_ASN1_SEQUENCE_END(ToBeSigned)
 
-                ASN1_SEQUENCE(Certificate) =
-                    {
-                        ASN1_SIMPLE(Certificate, toBeSigned, ToBeSigned),
-                        ASN1_SIMPLE(Certificate, signatureAlgorithm, X509_ALGOR),
-                        ASN1_SIMPLE(Certificate, signature, ASN1_BIT_STRING),
+ASN1_SEQUENCE(Certificate) = {
+    ASN1_SIMPLE(Certificate, toBeSigned, ToBeSigned),
+    ASN1_SIMPLE(Certificate, signatureAlgorithm, X509_ALGOR),
+    ASN1_SIMPLE(Certificate, signature, ASN1_BIT_STRING),
 } static_ASN1_SEQUENCE_END(Certificate)
 
-                        void freeCertificate(Certificate * c)
+void freeCertificate(Certificate* c)
 {
     ASN1_item_free(reinterpret_cast<ASN1_VALUE*>(c), ASN1_ITEM_rptr(Certificate));
 }
+// clang-format on
 
-bool decode(const BYTE* encoded, DWORD len, CertData* d)
+// The issuer's and subject's DER as the certificate holds them; false when
+// X509_NAME's decoder would refuse either.
+bool readNames(const BYTE* encoded, DWORD len, const ToBeSigned* tbs, posix_DecodedCert* d)
+{
+    posix_NameSpan issuer, subject;
+    if (posix_certNames(encoded, len, &issuer, &subject)) {
+        if (!posix_nameIsAccepted(tbs->issuer, issuer.len) || !posix_nameIsAccepted(tbs->subject, subject.len))
+            return false;
+        d->issuer.assign(issuer.der, issuer.der + issuer.len);
+        d->subject.assign(subject.der, subject.der + subject.len);
+        return true;
+    }
+    const unsigned char* p = encoded;
+    Owned<X509> x509(d2i_X509(nullptr, &p, static_cast<long>(len)), X509_free);
+    if (!x509) return false;
+    const unsigned char* nameDer = nullptr;
+    size_t nameLen = 0;
+    if (X509_NAME_get0_der(X509_get_issuer_name(x509.get()), &nameDer, &nameLen) != 1) return false;
+    d->issuer.assign(nameDer, nameDer + nameLen);
+    if (X509_NAME_get0_der(X509_get_subject_name(x509.get()), &nameDer, &nameLen) != 1) return false;
+    d->subject.assign(nameDer, nameDer + nameLen);
+    return true;
+}
+
+bool decode(const BYTE* encoded, DWORD len, posix_DecodedCert* d)
 {
     const unsigned char* p = encoded;
     Owned<Certificate> decoded(
@@ -181,12 +235,7 @@ bool decode(const BYTE* encoded, DWORD len, CertData* d)
     d->serial = contentsOf(serialDer.data(), static_cast<int>(serialDer.size()));
     std::reverse(d->serial.begin(), d->serial.end());
 
-    const unsigned char* nameDer = nullptr;
-    size_t nameLen = 0;
-    if (X509_NAME_get0_der(tbs->issuer, &nameDer, &nameLen) != 1) return false;
-    d->issuer.assign(nameDer, nameDer + nameLen);
-    if (X509_NAME_get0_der(tbs->subject, &nameDer, &nameLen) != 1) return false;
-    d->subject.assign(nameDer, nameDer + nameLen);
+    if (!readNames(encoded, len, tbs, d)) return false;
 
     // The outer signatureAlgorithm, as X509_get0_signature gives it.
     readAlgorithm(decoded->signatureAlgorithm, &d->signatureOid, &d->signatureParams);
@@ -258,6 +307,28 @@ DWORD significantLength(const CRYPT_INTEGER_BLOB& blob)
 
 }  // namespace
 
+std::shared_ptr<const posix_DecodedCert> posix_decodeCert(const BYTE* encoded, DWORD encodedLen)
+{
+    auto decoded = std::make_shared<posix_DecodedCert>();
+    if (!decode(encoded, encodedLen, decoded.get())) return nullptr;
+    return decoded;
+}
+
+PCCERT_CONTEXT posix_contextOf(std::shared_ptr<const posix_DecodedCert> decoded)
+{
+    auto data = std::make_unique<CertData>();
+    data->decoded = std::move(decoded);
+    auto* holder = new Holder{};
+    holder->data = data.release();
+    const posix_DecodedCert& d = *holder->data->decoded;
+    holder->context.dwCertEncodingType = X509_ASN_ENCODING;
+    // The fields are the caller's to read, never to write, as on Windows.
+    holder->context.pbCertEncoded = const_cast<BYTE*>(d.encoded.data());
+    holder->context.cbCertEncoded = static_cast<DWORD>(d.encoded.size());
+    holder->context.pCertInfo = const_cast<CERT_INFO*>(&d.info);
+    return &holder->context;
+}
+
 PCCERT_CONTEXT CertCreateCertificateContext(DWORD encodingType, const BYTE* encoded, DWORD encodedLen)
 {
     return posix_noThrow([&]() -> PCCERT_CONTEXT {
@@ -265,18 +336,12 @@ PCCERT_CONTEXT CertCreateCertificateContext(DWORD encodingType, const BYTE* enco
             SetLastError(static_cast<DWORD>(E_INVALIDARG));
             return nullptr;
         }
-        auto data = std::make_unique<CertData>();
-        if (!decode(encoded, encodedLen, data.get())) {
+        auto decoded = posix_decodeCert(encoded, encodedLen);
+        if (!decoded) {
             SetLastError(static_cast<DWORD>(CRYPT_E_ASN1_BADTAG));
             return nullptr;
         }
-        auto* holder = new Holder{};
-        holder->data = data.release();
-        holder->context.dwCertEncodingType = X509_ASN_ENCODING;
-        holder->context.pbCertEncoded = holder->data->encoded.data();
-        holder->context.cbCertEncoded = encodedLen;
-        holder->context.pCertInfo = &holder->data->info;
-        return &holder->context;
+        return posix_contextOf(std::move(decoded));
     });
 }
 
@@ -335,14 +400,19 @@ BOOL CertCompareCertificateName(DWORD, PCERT_NAME_BLOB a, PCERT_NAME_BLOB b) { r
 
 BOOL CertCompareIntegerBlob(PCRYPT_INTEGER_BLOB a, PCRYPT_INTEGER_BLOB b)
 {
+    // Equal values have the same lowest byte, which sign extension never
+    // touches: most unequal serials differ there.
+    if (a->cbData > 0 && b->cbData > 0 && a->pbData[0] != b->pbData[0]) return FALSE;
     DWORD n = significantLength(*a);
     return n == significantLength(*b) && std::memcmp(a->pbData, b->pbData, n) == 0;
 }
 
 BOOL CertCompareCertificate(DWORD encodingType, PCERT_INFO a, PCERT_INFO b)
 {
-    return CertCompareCertificateName(encodingType, &a->Issuer, &b->Issuer) &&
-           CertCompareIntegerBlob(&a->SerialNumber, &b->SerialNumber);
+    // The serial first: certificates of one issuer differ there, in a few
+    // bytes, while their issuer names are equal to the last byte.
+    return CertCompareIntegerBlob(&a->SerialNumber, &b->SerialNumber) &&
+           CertCompareCertificateName(encodingType, &a->Issuer, &b->Issuer);
 }
 
 BOOL CertSetCertificateContextProperty(PCCERT_CONTEXT cert, DWORD propId, DWORD, const void* data)

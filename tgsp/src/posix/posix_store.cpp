@@ -4,20 +4,17 @@
 #include <wincrypt.h>
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <unistd.h>
-#include <openssl/pem.h>
-#include <openssl/x509.h>
 
 #include <algorithm>
 #include <cstdlib>
-#include <fstream>
-#include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "posix_keyfile.h"
 #include "posix_nothrow.h"
+#include "posix_storefiles.h"
 #include "posix_utf.h"
 
 namespace {
@@ -47,54 +44,36 @@ bool isPlainName(const std::string& name)
     return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos;
 }
 
-// Every certificate a file holds: PEM blocks, or the whole file as DER.
-std::vector<std::string> certificatesIn(const std::string& content)
-{
-    std::vector<std::string> ders;
-    if (content.find("-----BEGIN") == std::string::npos) {
-        ders.push_back(content);
-        return ders;
-    }
-    std::unique_ptr<BIO, decltype(&BIO_free)> bio(BIO_new_mem_buf(content.data(), static_cast<int>(content.size())),
-                                                  BIO_free);
-    while (X509* x = PEM_read_bio_X509(bio.get(), nullptr, nullptr, nullptr)) {
-        unsigned char* der = nullptr;
-        int len = i2d_X509(x, &der);
-        if (len > 0) ders.emplace_back(reinterpret_cast<char*>(der), static_cast<size_t>(len));
-        OPENSSL_free(der);
-        X509_free(x);
-    }
-    return ders;
-}
-
 Store* openStore(const std::string& name)
 {
     auto* store = new Store{};
     if (!isPlainName(name)) return store;
     std::string dir = posix_storesDirectory() + "/" + name;
-    std::vector<std::string> files;
-    if (DIR* d = opendir(dir.c_str())) {
-        while (dirent* e = readdir(d))
-            if (isCertificateFile(e->d_name)) files.push_back(e->d_name);
-        closedir(d);
+    DIR* d = opendir(dir.c_str());
+    if (d == nullptr) return store;
+    // Names are looked up in the open directory, so the path to it is
+    // walked once, not once for each file.
+    std::vector<std::string> files, all;
+    while (dirent* e = readdir(d)) {
+        all.push_back(e->d_name);
+        if (isCertificateFile(e->d_name)) files.push_back(e->d_name);
     }
     std::sort(files.begin(), files.end());
+    std::sort(all.begin(), all.end());
     for (const auto& f : files) {
         // The private key of a certificate file is the file of the same name
-        // with the extension ".key".
-        std::string keyFile = dir + "/" + f.substr(0, f.rfind('.')) + ".key";
-        bool hasKey = access(keyFile.c_str(), R_OK) == 0;
-        std::ifstream in(dir + "/" + f, std::ios::binary);
-        std::ostringstream content;
-        content << in.rdbuf();
-        for (const auto& der : certificatesIn(content.str())) {
-            PCCERT_CONTEXT cert = CertCreateCertificateContext(
-                X509_ASN_ENCODING, reinterpret_cast<const BYTE*>(der.data()), static_cast<DWORD>(der.size()));
-            if (cert == nullptr) continue;
-            if (hasKey) posix_setKeyFile(cert, keyFile);
+        // with the extension ".key"; a name the directory does not list is
+        // not there to read.
+        std::string keyName = f.substr(0, f.rfind('.')) + ".key";
+        bool hasKey = std::binary_search(all.begin(), all.end(), keyName) &&
+                      faccessat(dirfd(d), keyName.c_str(), R_OK, 0) == 0;
+        for (auto& decoded : posix_storeFileCerts(dirfd(d), dir, f)) {
+            PCCERT_CONTEXT cert = posix_contextOf(std::move(decoded));
+            if (hasKey) posix_setKeyFile(cert, dir + "/" + keyName);
             store->certs.push_back(cert);
         }
     }
+    closedir(d);
     return store;
 }
 

@@ -1,7 +1,9 @@
 #include "posix_x500name.h"
 
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -197,17 +199,58 @@ void appendValue(std::u32string* out, const std::u32string& v)
     out->push_back('"');
 }
 
+// The contents octets of a dotted OID of the table.
+std::string encodedOid(const char* dotted)
+{
+    std::vector<uint64_t> arcs;
+    for (const char* p = dotted; *p != 0;) {
+        char* next = nullptr;
+        arcs.push_back(std::strtoull(p, &next, 10));
+        p = *next == '.' ? next + 1 : next;
+    }
+    std::string out;
+    auto base128 = [&](uint64_t v) {
+        char groups[10];
+        int n = 0;
+        do groups[n++] = static_cast<char>(v & 0x7F);
+        while ((v >>= 7) != 0);
+        while (n > 1) out.push_back(static_cast<char>(groups[--n] | 0x80));
+        out.push_back(groups[0]);
+    };
+    base128(arcs[0] * 40 + arcs[1]);
+    for (size_t i = 2; i < arcs.size(); ++i) base128(arcs[i]);
+    return out;
+}
+
+// The key of a type whose contents are the encoding of a table OID; null
+// for any other type. Comparing the octets spares the dotted text of the
+// common types; an OID encoded another way still reads as its text does.
+const char* keyOfEncoded(const Element& type)
+{
+    static const std::vector<std::string> encodings = [] {
+        std::vector<std::string> all;
+        for (const auto& k : kKeys) all.push_back(encodedOid(k.oid));
+        return all;
+    }();
+    if (type.tag != 0x06) return nullptr;
+    for (size_t i = 0; i < encodings.size(); ++i)
+        if (encodings[i].size() == type.len && std::memcmp(encodings[i].data(), type.body, type.len) == 0)
+            return kKeys[i].name;
+    return nullptr;
+}
+
 bool renderAttribute(const Element& atv, std::u32string* out)
 {
     const unsigned char* p = atv.body;
     const unsigned char* end = atv.body + atv.len;
     Element type, value;
+    if (atv.tag != 0x30 || !read(p, end, &type) || !read(p, end, &value) || p != end) return false;
+    const char* key = keyOfEncoded(type);
     std::string oid;
-    if (atv.tag != 0x30 || !read(p, end, &type) || !read(p, end, &value) || p != end || !dottedOid(type, &oid))
-        return false;
-    const char* key = nullptr;
-    for (const auto& k : kKeys)
-        if (oid == k.oid) key = k.name;
+    if (key == nullptr && !dottedOid(type, &oid)) return false;
+    if (key == nullptr)
+        for (const auto& k : kKeys)
+            if (oid == k.oid) key = k.name;
     if (key == nullptr) {
         append(out, "OID.");
         append(out, oid.c_str());

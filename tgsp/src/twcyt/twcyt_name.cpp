@@ -25,16 +25,23 @@ int twcyt_name_toStr(const CERT_NAME_BLOB* name, DWORD encodingType, char* out, 
 {
     if (name == nullptr) return TCORE_ERR_PARAM;
     auto* blob = const_cast<CERT_NAME_BLOB*>(name);
-    DWORD size = CertNameToStrW(encodingType, blob, CERT_X500_NAME_STR, nullptr, 0);
-    if (size <= 1) return TWCYT_ERR_EMPTY_NAME;
-    auto* wide = static_cast<WCHAR*>(tcore_zalloc(size * sizeof(WCHAR)));
-    DWORD again = CertNameToStrW(encodingType, blob, CERT_X500_NAME_STR, nullptr, 0);
-    int rc = TWCYT_ERR_EMPTY_NAME;
-    char* utf8 = nullptr;
-    if (again > 1 && again <= size) {
-        CertNameToStrW(encodingType, blob, CERT_X500_NAME_STR, wide, size);
-        rc = tcore_wideToUtf8(wide, 0, &utf8);
+    // Most names fit the buffer on the stack and are rendered once; a text
+    // that fills it may have been cut, and is asked for its size.
+    WCHAR fixed[512];
+    DWORD got = CertNameToStrW(encodingType, blob, CERT_X500_NAME_STR, fixed, 512);
+    if (got <= 1) return TWCYT_ERR_EMPTY_NAME;
+    WCHAR* wide = fixed;
+    WCHAR* owned = nullptr;
+    int rc = 0;
+    if (got >= 512) {
+        DWORD size = CertNameToStrW(encodingType, blob, CERT_X500_NAME_STR, nullptr, 0);
+        owned = static_cast<WCHAR*>(tcore_zalloc((size > 1 ? size : 1) * sizeof(WCHAR)));
+        if (size <= 1 || CertNameToStrW(encodingType, blob, CERT_X500_NAME_STR, owned, size) != size)
+            rc = TWCYT_ERR_EMPTY_NAME;
+        wide = owned;
     }
+    char* utf8 = nullptr;
+    if (rc >= 0) rc = tcore_wideToUtf8(wide, 0, &utf8);
     if (rc >= 0) {
         int len = static_cast<int>(std::strlen(utf8));
         if (out == nullptr) {
@@ -48,7 +55,7 @@ int twcyt_name_toStr(const CERT_NAME_BLOB* name, DWORD encodingType, char* out, 
         }
     }
     tcore_free(utf8);
-    tcore_free(wide);
+    tcore_free(owned);
     return rc;
 }
 
