@@ -47,34 +47,17 @@ int queryFailed(LSTATUS status)
     return TCORE_ERR_REG_QUERY;
 }
 
-// Opens `subkey` for reading into `guard`; the root itself for a null or
-// empty one.
-int openForReading(const WCHAR* subkey, KeyGuard& guard)
-{
-    if (subkey == nullptr || lstrlenW(subkey) == 0) return 0;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, subkey, 0, kReadAccess, &guard.key) == ERROR_SUCCESS) return 0;
-    guard.key = HKEY_LOCAL_MACHINE;
-    return TCORE_ERR_REG_OPEN;
-}
-
-// `text` as a wide text held by `into`; nothing for a null or empty one.
-int widen(const char* text, Freed& into)
-{
-    if (text == nullptr || text[0] == 0) return 0;
-    WCHAR* w = nullptr;
-    int rc = tcore_mbToWide(text, 0, &w);
-    if (rc < 0) return rc;
-    into.p = w;
-    return 0;
-}
-
 }  // namespace
 
 int tcore_wreg_queryValue(void* out, const WCHAR* subkey, int cap, const WCHAR* valueName)
 {
     KeyGuard guard;
-    int opened = openForReading(subkey, guard);
-    if (opened < 0) return opened;
+    if (subkey != nullptr && lstrlenW(subkey) > 0) {
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, subkey, 0, kReadAccess, &guard.key) != ERROR_SUCCESS) {
+            guard.key = HKEY_LOCAL_MACHINE;
+            return TCORE_ERR_REG_OPEN;
+        }
+    }
     DWORD size = 0;
     LSTATUS status = RegQueryValueExW(guard.key, valueName, nullptr, nullptr, nullptr, &size);
     if (status != ERROR_SUCCESS) return queryFailed(status);
@@ -90,9 +73,18 @@ int tcore_wreg_queryValue(void* out, const WCHAR* subkey, int cap, const WCHAR* 
 int tcore_wreg_getValue(const char* subkey, const char* valueName, char* out)
 {
     Freed wideKey, wideName;
-    int rc = widen(subkey, wideKey);
-    if (rc == 0) rc = widen(valueName, wideName);
-    if (rc < 0) return rc;
+    if (subkey != nullptr && subkey[0] != 0) {
+        WCHAR* w = nullptr;
+        int rc = tcore_mbToWide(subkey, 0, &w);
+        if (rc < 0) return rc;
+        wideKey.p = w;
+    }
+    if (valueName != nullptr && valueName[0] != 0) {
+        WCHAR* w = nullptr;
+        int rc = tcore_mbToWide(valueName, 0, &w);
+        if (rc < 0) return rc;
+        wideName.p = w;
+    }
     auto* key = static_cast<const WCHAR*>(wideKey.p);
     auto* name = static_cast<const WCHAR*>(wideName.p);
     int size = tcore_wreg_queryValue(nullptr, key, 0, name);
@@ -122,10 +114,21 @@ int tcore_wreg_getNumber(const char* subkey, const char* valueName, unsigned* ou
 {
     if (out == nullptr) return TCORE_ERR_PARAM;
     Freed wideKey, wideName;
-    if (widen(subkey, wideKey) < 0 || widen(valueName, wideName) < 0) return TCORE_ERR_PARAM;
+    WCHAR* w = nullptr;
+    if (subkey != nullptr && subkey[0] != 0) {
+        if (tcore_mbToWide(subkey, 0, &w) < 0) return TCORE_ERR_PARAM;
+        wideKey.p = w;
+    }
+    if (valueName != nullptr && valueName[0] != 0) {
+        if (tcore_mbToWide(valueName, 0, &w) < 0) return TCORE_ERR_PARAM;
+        wideName.p = w;
+    }
     KeyGuard guard;
-    int opened = openForReading(static_cast<const WCHAR*>(wideKey.p), guard);
-    if (opened < 0) return opened;
+    if (wideKey.p != nullptr && RegOpenKeyExW(HKEY_LOCAL_MACHINE, static_cast<const WCHAR*>(wideKey.p), 0, kReadAccess,
+                                              &guard.key) != ERROR_SUCCESS) {
+        guard.key = HKEY_LOCAL_MACHINE;
+        return TCORE_ERR_REG_OPEN;
+    }
     DWORD type = REG_NONE;
     DWORD number = 0;
     DWORD size = sizeof number;
