@@ -9,6 +9,7 @@
 #include "dsc_acx_selected.h"
 #include "dsc_acx_source.h"
 #include "tasn1_pkcs7.h"
+#include "tcore_base64_middle.h"
 #include "tcore_codec.h"
 #include "tcore_errors.h"
 #include "tcore_mem.h"
@@ -21,6 +22,13 @@ namespace {
 
 constexpr int kCodeText = 16;
 constexpr int64_t kOutputReserve = 8192;
+// From this much attached data on, its text is written on a second thread
+// while the signature over it is made: encoding costs about a tenth of the
+// hashing, and from here on that is more than starting a thread costs.
+constexpr int kTextAheadFrom = 1 << 20;
+// The longest SM2 signature in DER: a SEQUENCE of two INTEGERs of 33 bytes
+// (a 256-bit value with a leading zero).
+constexpr int kLongestSm2Signature = 72;
 
 int checkValidity(const twcyt_cert* cert)
 {
@@ -41,12 +49,57 @@ struct TextOut {
     char** made;
 };
 
+// The content's part of a new text, being written while the signature is
+// made; `headLen` is where the content starts in the SignedData.
+struct TextAhead {
+    tcore_base64_middle* job = nullptr;
+    int headLen = 0;
+};
+
+// Large attached data for a new text: the text is taken for the longest
+// signature the certificate can give and the content's part of it is
+// started. Nothing is started where the bytes before the content could
+// change in number with the signature's length, so that the content's
+// place in the text is known before the signature is.
+TextAhead startContentText(const unsigned char* data, int dataLen, const twcyt_cert* cert, int digestKid,
+                           TextOut* text)
+{
+    TextAhead ahead;
+    if (text->made == nullptr || dataLen < kTextAheadFrom) return ahead;
+    int certLen = 0;
+    const unsigned char* certDer = twcyt_cert_der(cert, &certLen);
+    const int longest = twcyt_cert_isSm2(cert) == 1 ? kLongestSm2Signature : TWCYT_SIG_AREA;
+    int shortestHead = -1, longestHead = -2;
+    tasn1_p7sign_attachedLength(dataLen, certDer, certLen, 1, digestKid, &shortestHead);
+    const int total = tasn1_p7sign_attachedLength(dataLen, certDer, certLen, longest, digestKid, &longestHead);
+    const int64_t textSize = (static_cast<int64_t>(total) + 2) / 3 * 4 + 1;
+    if (total < 0 || shortestHead != longestHead || textSize > INT32_MAX) return ahead;
+    text->size = static_cast<int>(textSize);
+    text->buffer = static_cast<char*>(tcore_allocLarge(static_cast<size_t>(text->size)));
+    *text->made = text->buffer;
+    ahead.job = tcore_base64_startMiddle(text->buffer, longestHead, data, dataLen);
+    ahead.headLen = longestHead;
+    return ahead;
+}
+
+// Waits for a content text started ahead and, when `unused`, gives its text
+// up again.
+void endContentText(TextAhead* ahead, TextOut* text, bool unused)
+{
+    tcore_base64_dropMiddle(ahead->job);
+    ahead->job = nullptr;
+    if (!unused || text->made == nullptr || *text->made == nullptr) return;
+    tcore_free(*text->made);
+    *text->made = nullptr;
+    *text = TextOut{nullptr, 0, text->made};
+}
+
 // The SignedData goes into the text as base64. The attached form is encoded
 // around the caller's data, which goes from its own buffer straight into the
 // text: a large signature never holds a second copy of the data, only the
 // text it is asked for, and touches no page beyond it.
 int encodeAndBase64(const unsigned char* data, int dataLen, bool attached, const twcyt_cert* cert,
-                    const unsigned char* signature, int sigLen, int digestKid, TextOut text)
+                    const unsigned char* signature, int sigLen, int digestKid, TextOut text, TextAhead* ahead)
 {
     int certLen = 0;
     const unsigned char* certDer = twcyt_cert_der(cert, &certLen);
@@ -60,13 +113,18 @@ int encodeAndBase64(const unsigned char* data, int dataLen, bool attached, const
                     attached ? "tasn1_p7sign_encode_attach failed %d (%d)"
                              : "tasn1_p7sign_encode_detach failed %d (%d)",
                     DSC_ACX_ERR_ENCODE, derLen);
+        endContentText(ahead, &text, true);
         return DSC_ACX_ERR_ENCODE;
     }
-    const tcore_bytes parts[] = {{attached ? pieces.head : der, attached ? pieces.headLen : derLen},
-                                 {pieces.content, pieces.contentLen},
-                                 {pieces.tail, pieces.tailLen}};
+    const tcore_bytes head{attached ? pieces.head : der, attached ? pieces.headLen : derLen};
+    const tcore_bytes content{pieces.content, pieces.contentLen};
+    const tcore_bytes tail{pieces.tail, pieces.tailLen};
     const int64_t textSize = (static_cast<int64_t>(derLen) + 2) / 3 * 4 + 1;
-    if (text.made != nullptr && textSize <= INT32_MAX) {
+    // A text taken ahead serves if the signature fits it and left the
+    // content where it was placed; otherwise it is taken again here.
+    const bool takenAhead = text.made != nullptr && text.buffer != nullptr;
+    if (takenAhead && (textSize > text.size || head.len != ahead->headLen)) endContentText(ahead, &text, true);
+    if (text.made != nullptr && text.buffer == nullptr && textSize <= INT32_MAX) {
         // Room for an error code's text too, should the encoding fail.
         text.size = static_cast<int>(textSize > kCodeText ? textSize : kCodeText);
         text.buffer = static_cast<char*>(tcore_allocLarge(static_cast<size_t>(text.size)));
@@ -78,7 +136,8 @@ int encodeAndBase64(const unsigned char* data, int dataLen, bool attached, const
     } else if (text.size < 0) {
         result = DSC_ACX_ERR_CERT_BUFFER;
     } else {
-        result = tcore_base64_encodePieces(text.buffer, parts, 3, text.size);
+        result = tcore_base64_finishAround(ahead->job, text.buffer, head, content, tail, text.size);
+        ahead->job = nullptr;
         // The host reads the text up to its NUL: a text that fills the
         // buffer to the last byte has none, and is refused like a longer one.
         if (result >= text.size) result = TCORE_ERR_BUFSIZE;
@@ -127,9 +186,12 @@ int p7sign(const unsigned char* data, int dataLen, bool attached, TextOut text)
     if (result == 0) {
         int digestKid = twcyt_cert_isSm2(cert) == 1 ? TASN1_KID_SM3 : TASN1_KID_SHA1;
         auto* signature = static_cast<unsigned char*>(tcore_zalloc(TWCYT_SIG_AREA));
+        TextAhead ahead = attached ? startContentText(data, dataLen, cert, digestKid, &text) : TextAhead{};
         int sigLen = record->source->sign(record, data, dataLen, digestKid, signature);
+        if (sigLen < 0) endContentText(&ahead, &text, true);
         result = sigLen < 0 ? sigLen
-                            : encodeAndBase64(data, dataLen, attached, cert, signature, sigLen, digestKid, text);
+                            : encodeAndBase64(data, dataLen, attached, cert, signature, sigLen, digestKid, text,
+                                              &ahead);
         tcore_free(signature);
     }
     // The record gives up its certificate context whatever happened.

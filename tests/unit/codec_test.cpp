@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
+#include "tcore_base64_middle.h"
 #include "tcore_codec.h"
 #include "tcore_errors.h"
 
@@ -155,6 +157,63 @@ TEST(Base64Test, PiecesEncodeLikeTheirConcatenation)
     EXPECT_EQ(tcore_base64_encodePieces(exact, negative, 1, 4), TCORE_ERR_PARAM);
     EXPECT_EQ(tcore_base64_encodePieces(exact, abc, 0, 4), TCORE_ERR_PARAM);
     EXPECT_EQ(tcore_base64_encodePieces(nullptr, abc, 2, 4), TCORE_ERR_PARAM);
+}
+
+// A middle started before the bytes around it are known must give the text
+// of the three joined, wherever the middle falls among the groups of three,
+// however short it is, and whatever the buffer holds beyond the text.
+TEST(Base64Test, MiddleWrittenAheadJoinsLikeTheWhole)
+{
+    std::vector<unsigned char> bytesAll;
+    for (int n = 0; n < 5000; ++n) bytesAll.push_back(static_cast<unsigned char>(n * 37 + (n >> 5)));
+    for (int before = 0; before <= 7; ++before) {
+        for (int middle : {0, 1, 2, 3, 4, 5, 6, 7, 1000, 1001, 1002, 4000}) {
+            for (int after = 0; after <= 4; ++after) {
+                const unsigned char* b = bytesAll.data();
+                const unsigned char* m = b + before;
+                const unsigned char* a = m + middle;
+                const int n = before + middle + after;
+                std::vector<char> whole(static_cast<size_t>((n + 2) / 3 * 4) + 5, 'x');
+                const tcore_bytes joined{b, n};
+                const int wholeLen =
+                    tcore_base64_encodePieces(whole.data(), &joined, 1, static_cast<int>(whole.size()));
+                std::vector<char> text(whole.size(), 'x');
+                tcore_base64_middle* job = tcore_base64_startMiddle(text.data(), before, m, middle);
+                ASSERT_NE(job, nullptr);
+                const int len = tcore_base64_finishAround(job, text.data(), {b, before}, {m, middle}, {a, after},
+                                                          static_cast<int>(text.size()));
+                ASSERT_EQ(len, wholeLen) << before << "+" << middle << "+" << after;
+                ASSERT_EQ(text, whole) << before << "+" << middle << "+" << after;
+            }
+        }
+    }
+}
+
+// A middle placed other than where the finished text has it is written
+// again with the rest; a buffer too short for the text is refused as by
+// the pieces encoder; a whole past 32-bit text lengths starts nothing.
+TEST(Base64Test, MiddleMisplacedOrTooLongIsHandledWhole)
+{
+    const std::string bytes = "0123456789abcdefghij";
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    std::vector<char> whole(29, 'x');
+    const tcore_bytes joined{p, 20};
+    ASSERT_EQ(tcore_base64_encodePieces(whole.data(), &joined, 1, 29), 28);
+    for (int startedAt : {4, 6}) {
+        std::vector<char> text(29, 'x');
+        tcore_base64_middle* job = tcore_base64_startMiddle(text.data(), startedAt, p + 5, 10);
+        EXPECT_EQ(tcore_base64_finishAround(job, text.data(), {p, 5}, {p + 5, 10}, {p + 15, 5}, 29), 28);
+        EXPECT_EQ(text, whole) << startedAt;
+    }
+    std::vector<char> text(29, 'x');
+    EXPECT_EQ(tcore_base64_finishAround(nullptr, text.data(), {p, 5}, {p + 5, 10}, {p + 15, 5}, 29), 28);
+    EXPECT_EQ(text, whole);
+    tcore_base64_middle* job = tcore_base64_startMiddle(text.data(), 5, p + 5, 10);
+    EXPECT_EQ(tcore_base64_finishAround(job, text.data(), {p, 5}, {p + 5, 10}, {p + 15, 5}, 27), TCORE_ERR_BUFSIZE);
+    EXPECT_EQ(tcore_base64_startMiddle(text.data(), INT32_MAX / 4 * 3, p, 10), nullptr);
+    EXPECT_EQ(tcore_base64_startMiddle(nullptr, 0, p, 10), nullptr);
+    tcore_base64_dropMiddle(tcore_base64_startMiddle(text.data(), 2, p, 10));
+    tcore_base64_dropMiddle(nullptr);
 }
 
 // Texts are decoded as they stand when the output has room for that, and

@@ -182,6 +182,13 @@ TEST(Pkcs7Test, PiecesJoinToTheWholeEncoding)
             ASSERT_EQ(total, wholeLen) << s.cert << " " << n;
             ASSERT_EQ(pieces.content, bytesOf(content)) << "the content is used in place";
             ASSERT_EQ(pieces.headLen + pieces.contentLen + pieces.tailLen, total);
+            // The lengths alone, from the signature's length alone.
+            int headLen = -1;
+            ASSERT_EQ(tasn1_p7sign_attachedLength(n, bytesOf(cert), lengthOf(cert), lengthOf(s.sig), TASN1_KID_SHA1,
+                                                  &headLen),
+                      total)
+                << s.cert << " " << n;
+            ASSERT_EQ(headLen, pieces.headLen) << s.cert << " " << n;
             ASSERT_EQ(std::memcmp(pieces.head, whole, static_cast<size_t>(pieces.headLen)), 0) << s.cert << " " << n;
             ASSERT_EQ(std::memcmp(whole + pieces.headLen, content.data(), static_cast<size_t>(n)), 0);
             ASSERT_EQ(std::memcmp(pieces.tail, whole + pieces.headLen + n, static_cast<size_t>(pieces.tailLen)), 0)
@@ -224,6 +231,14 @@ TEST(Pkcs7Test, PiecesRefuseWhatTheWholeEncodingRefuses)
     EXPECT_EQ(tasn1_p7sign_encode_attachPieces(bytesOf(kContent), lengthOf(kContent), bytesOf(rsa), lengthOf(rsa),
                                                bytesOf(kSignature), lengthOf(kSignature), TASN1_KID_SHA1, nullptr),
               TCORE_ERR_PARAM);
+    int headLen = -7;
+    for (const auto& c : cases)
+        EXPECT_LT(tasn1_p7sign_attachedLength(lengthOf(c.content), bytesOf(c.cert), lengthOf(c.cert),
+                                              lengthOf(kSignature), TASN1_KID_SHA1, &headLen),
+                  0);
+    EXPECT_EQ(tasn1_p7sign_attachedLength(10, bytesOf(rsa), lengthOf(rsa), 0, TASN1_KID_SHA1, &headLen),
+              TCORE_ERR_PARAM);
+    EXPECT_EQ(headLen, -7);
 }
 
 TEST(Pkcs7Test, FailuresLeaveTheOutputAloneAndAreTraced)

@@ -231,6 +231,71 @@ int tasn1_p7sign_encode(int attached, const unsigned char* content, int contentL
     return result;
 }
 
+namespace {
+
+// The lengths of the attached SignedData's elements around a content of
+// `contentLen` bytes, from the inside out.
+struct Layout {
+    tasn1_item* certs = nullptr;  // the certificates' item, a new item
+    int certsSize = 0, signersSize = 0, digestsSize = 0;
+    int64_t octets = 0, innerBody = 0, signedBody = 0, signedData = 0, outerBody = 0, total = 0;
+};
+
+// 0, or a negative code with nothing held. After the content come the
+// certificates and the SignerInfos, as in the whole encoding; before it,
+// the headers of every element that encloses it.
+int layoutOf(int contentLen, Signer* signer, Layout* out)
+{
+    Layout l;
+    l.certs = certificatesOf(signer->der, signer->derLen);
+    asSignerInfos(signer->signerInfo);
+    l.certsSize = tasn1_item_size(l.certs);
+    l.signersSize = tasn1_item_size(signer->signerInfo);
+    tasn1_item digestAlgorithms{signer->digest->data, signer->digest->len, 0, TASN1_TAG_PLAIN, 0, TASN1_SET};
+    l.digestsSize = tasn1_item_size(&digestAlgorithms);
+    l.octets = elementSize(contentLen);
+    l.innerBody = static_cast<int64_t>(sizeof kOidData) + elementSize(l.octets);
+    l.signedBody = static_cast<int64_t>(sizeof kVersion1) + l.digestsSize + elementSize(l.innerBody) + l.certsSize +
+                   l.signersSize;
+    l.signedData = elementSize(l.signedBody);
+    l.outerBody = static_cast<int64_t>(sizeof kOidSignedData) + elementSize(l.signedData);
+    l.total = elementSize(l.outerBody);
+    int result = 0;
+    if (l.certs == nullptr || l.certsSize < 0 || l.signersSize < 0 || l.digestsSize < 0)
+        result = TASN1_ERR_TEMPLATE;
+    else if (l.total > INT32_MAX)
+        result = TCORE_ERR_PARAM;  // more than a 32-bit length can say
+    if (result < 0) {
+        tasn1_item_free(l.certs);
+        return result;
+    }
+    *out = l;
+    return 0;
+}
+
+}  // namespace
+
+int tasn1_p7sign_attachedLength(int contentLen, const unsigned char* cert, int certLen, int sigLen, int digestKid,
+                                int* headLen)
+{
+    if (contentLen <= 0 || cert == nullptr || certLen <= 0 || sigLen <= 0 || headLen == nullptr)
+        return TCORE_ERR_PARAM;
+    // Only the signature's length counts: zeros stand in for its bytes.
+    auto* zeros = static_cast<unsigned char*>(tcore_zalloc(static_cast<size_t>(sigLen)));
+    Signer signer;
+    int result = prepareSigner(cert, certLen, zeros, sigLen, digestKid, &signer);
+    Layout l;
+    if (result == 0) result = layoutOf(contentLen, &signer, &l);
+    if (result == 0) {
+        *headLen = static_cast<int>(l.total - contentLen - l.certsSize - l.signersSize);
+        result = static_cast<int>(l.total);
+        tasn1_item_free(l.certs);
+    }
+    releaseSigner(&signer);
+    tcore_free(zeros);
+    return result;
+}
+
 int tasn1_p7sign_encode_attachPieces(const unsigned char* content, int contentLen, const unsigned char* cert,
                                      int certLen, const unsigned char* sig, int sigLen, int digestKid,
                                      tasn1_p7pieces* out)
@@ -241,53 +306,33 @@ int tasn1_p7sign_encode_attachPieces(const unsigned char* content, int contentLe
     Signer signer;
     int result = prepareSigner(cert, certLen, sig, sigLen, digestKid, &signer);
     if (result < 0) return result;
-
-    // After the content: the certificates and the SignerInfos, as in the
-    // whole encoding.
-    tasn1_item* certsItem = certificatesOf(signer.der, signer.derLen);
-    asSignerInfos(signer.signerInfo);
-    int certsSize = tasn1_item_size(certsItem);
-    int signersSize = tasn1_item_size(signer.signerInfo);
-    tasn1_item digestAlgorithms{signer.digest->data, signer.digest->len, 0, TASN1_TAG_PLAIN, 0, TASN1_SET};
-    int digestsSize = tasn1_item_size(&digestAlgorithms);
-
-    // Before it: the headers of every element that encloses the content,
-    // from the inside out for their lengths, written from the outside in.
-    int64_t octets = elementSize(contentLen);
-    int64_t innerBody = static_cast<int64_t>(sizeof kOidData) + elementSize(octets);
-    int64_t signedBody = static_cast<int64_t>(sizeof kVersion1) + digestsSize + elementSize(innerBody) + certsSize +
-                         signersSize;
-    int64_t signedData = elementSize(signedBody);
-    int64_t outerBody = static_cast<int64_t>(sizeof kOidSignedData) + elementSize(signedData);
-    int64_t total = elementSize(outerBody);
-
-    if (certsItem == nullptr || certsSize < 0 || signersSize < 0 || digestsSize < 0) {
-        result = TASN1_ERR_TEMPLATE;
-    } else if (total > INT32_MAX) {
-        result = TCORE_ERR_PARAM;  // more than a 32-bit length can say
-    } else {
-        int tailLen = certsSize + signersSize;
+    Layout l;
+    result = layoutOf(contentLen, &signer, &l);
+    if (result == 0) {
+        int tailLen = l.certsSize + l.signersSize;
         auto* tail = static_cast<unsigned char*>(tcore_zalloc(static_cast<size_t>(tailLen)));
-        tasn1_item_encode(certsItem, tail, tailLen);
-        tasn1_item_encode(signer.signerInfo, tail + certsSize, tailLen - certsSize);
+        tasn1_item_encode(l.certs, tail, tailLen);
+        tasn1_item_encode(signer.signerInfo, tail + l.certsSize, tailLen - l.certsSize);
 
-        int headLen = static_cast<int>(total - contentLen - tailLen);
+        // The headers, written from the outside in.
+        tasn1_item digestAlgorithms{signer.digest->data, signer.digest->len, 0, TASN1_TAG_PLAIN, 0, TASN1_SET};
+        int headLen = static_cast<int>(l.total - contentLen - tailLen);
         auto* head = static_cast<unsigned char*>(tcore_zalloc(static_cast<size_t>(headLen)));
-        unsigned char* p = putHeader(head, TASN1_SEQUENCE, outerBody);
+        unsigned char* p = putHeader(head, TASN1_SEQUENCE, l.outerBody);
         p = putBytes(p, kOidSignedData, sizeof kOidSignedData);
-        p = putHeader(p, TASN1_CONTEXT, signedData);
-        p = putHeader(p, TASN1_SEQUENCE, signedBody);
+        p = putHeader(p, TASN1_CONTEXT, l.signedData);
+        p = putHeader(p, TASN1_SEQUENCE, l.signedBody);
         p = putBytes(p, kVersion1, sizeof kVersion1);
-        p += tasn1_item_encode(&digestAlgorithms, p, digestsSize);
-        p = putHeader(p, TASN1_SEQUENCE, innerBody);
+        p += tasn1_item_encode(&digestAlgorithms, p, l.digestsSize);
+        p = putHeader(p, TASN1_SEQUENCE, l.innerBody);
         p = putBytes(p, kOidData, sizeof kOidData);
-        p = putHeader(p, TASN1_CONTEXT, octets);
+        p = putHeader(p, TASN1_CONTEXT, l.octets);
         putHeader(p, TASN1_OCTET_STRING, contentLen);
 
         *out = tasn1_p7pieces{head, headLen, content, contentLen, tail, tailLen};
-        result = static_cast<int>(total);
+        result = static_cast<int>(l.total);
+        tasn1_item_free(l.certs);
     }
-    tasn1_item_free(certsItem);
     releaseSigner(&signer);
     return result;
 }

@@ -39,6 +39,14 @@ int tasn1_p7sign_encode_attachPieces(const unsigned char* content, int contentLe
                                      tasn1_p7pieces* out);
 void tasn1_p7pieces_free(tasn1_p7pieces* pieces);
 
+// The total DER length of that attached SignedData for a signature of
+// `sigLen` bytes, and through `headLen` the length of the head before the
+// content: the signature's bytes do not change them, so the content's place
+// in the output is known before the signature is made. A negative code on
+// failure, with `headLen` untouched.
+int tasn1_p7sign_attachedLength(int contentLen, const unsigned char* cert, int certLen, int sigLen, int digestKid,
+                                int* headLen);
+
 // A new pre-encoded SignerInfo, or null. `cert` is DER.
 tasn1_item* tasn1_pkcs7_signerInfo_new(const unsigned char* sig, int sigLen, int digestKid, int sigAlgKid,
                                        const unsigned char* cert, int certLen);
