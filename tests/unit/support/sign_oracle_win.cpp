@@ -64,9 +64,9 @@ void recordSignedData(const std::string& name, const std::string& base64, const 
     int last = 0;
     tasn1_item probe{};
     while (tasn1_sequence_decode_getTLV(signedData.data, signedData.len, last + 1, &probe) == 0) ++last;
-    ASSERT_TRUE(
-        child(std::string(reinterpret_cast<const char*>(signedData.data), signedData.len), {last, 0, 4}, &signature))
-        << name;
+    // The signature is read from this copy after the walk: it must outlive it.
+    const std::string signedBody(reinterpret_cast<const char*>(signedData.data), signedData.len);
+    ASSERT_TRUE(child(signedBody, {last, 0, 4}, &signature)) << name;
     std::string sigDer = contentsOf(signature);
     tasn1_item r{}, s{};
     ASSERT_TRUE(child(sigDer, {0}, &r) && child(sigDer, {1}, &s)) << name;
