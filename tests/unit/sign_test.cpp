@@ -214,7 +214,7 @@ TEST_F(SignTest, LargeAttachedTextIsWholeAndGivenBack)
     EXPECT_EQ(p7.compare(at, data.size(), data), 0);
 }
 
-// From 1 MiB of attached data on, the content's text is written while the
+// From 4 MiB of attached data on, the content's text is written while the
 // token signs. Around that size, with the SM2 signature's varying length
 // and with RSA, the SignedData verifies and carries the data whole; a
 // signature that fails gives its code, and the text taken for it back.
@@ -222,14 +222,14 @@ TEST_F(SignTest, LargeDataSignsAroundTheSizeItsTextIsWrittenAhead)
 {
     RegisteredTokens tokens({token("SN1", tokenContainer("c1", "sm2_zhang")),
                              token("SN-RSA", tokenContainer("c1", "rsa_wang"))});
-    std::string data((size_t{1} << 20) + 2, '\0');
+    std::string data((size_t{4} << 20) + 2, '\0');
     for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<char>(i * 29 + (i >> 11));
     const struct {
         const char* serial;
         const char* key;
     } signers[] = {{"SN1", "sm2_zhang"}, {"SN-RSA", "rsa_wang"}};
     for (const auto& s : signers) {
-        for (size_t size : {(size_t{1} << 20) - 1, size_t{1} << 20, (size_t{1} << 20) + 1, (size_t{1} << 20) + 2}) {
+        for (size_t size : {(size_t{4} << 20) - 1, size_t{4} << 20, (size_t{4} << 20) + 1, (size_t{4} << 20) + 2}) {
             ASSERT_EQ(Sgn_SelectCertByKeySn(s.serial, cert, sizeof cert), 0);
             const std::string part = data.substr(0, size);
             const std::string text = sign(part, 1, "111111");
@@ -246,7 +246,7 @@ TEST_F(SignTest, LargeDataWhoseSignatureFailsGivesItsCode)
                                                                        {tokenContainer("c1", "sm2_zhang")})})},
                                         {tokenFault("SKF_ECCSignData", "fail")})});
     ASSERT_EQ(Sgn_SelectCertByKeySn("SN1", cert, sizeof cert), 0);
-    const std::string text = sign(std::string(size_t{3} << 20, 'd'), 1, "111111");
+    const std::string text = sign(std::string(size_t{5} << 20, 'd'), 1, "111111");
     ASSERT_FALSE(text.empty());
     EXPECT_EQ(text[0], '-') << text.substr(0, 20);
     EXPECT_LT(text.size(), 16u);
