@@ -13,10 +13,12 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "posix_cert.h"
 #include "posix_certnames.h"
+#include "posix_keptmap.h"
 #include "posix_nothrow.h"
 #include "posix_time.h"
 
@@ -305,13 +307,45 @@ DWORD significantLength(const CRYPT_INTEGER_BLOB& blob)
     return n;
 }
 
+// Certificates decoded before, by their exact bytes: every selection reads
+// each token's certificates afresh, and bytes met before are not decoded
+// again. Equal bytes always decode alike, so nothing kept can be stale. The
+// key views the bytes the decoding holds itself.
+constexpr size_t kMaxDecodedBytes = size_t{8} << 20;
+constinit posix_KeptMap<std::string_view, std::shared_ptr<const posix_DecodedCert>> decodedByBytes(
+    posix_kDecodedCertsMax, kMaxDecodedBytes);
+static_assert(std::is_trivially_destructible_v<decltype(decodedByBytes)>, "the decodings must outlive every caller");
+
+std::string_view bytesOf(const BYTE* bytes, size_t len) { return {reinterpret_cast<const char*>(bytes), len}; }
+
+// What one decoding holds, about: its bytes once as given, again in its
+// fields, and the fields themselves.
+size_t footprintOf(const posix_DecodedCert& d) { return sizeof d + 2 * d.encoded.size(); }
+
+__attribute__((destructor)) void forgetDecoded() { decodedByBytes.freeUnlessBusy(); }
+
 }  // namespace
 
 std::shared_ptr<const posix_DecodedCert> posix_decodeCert(const BYTE* encoded, DWORD encodedLen)
 {
+    const std::string_view bytes = bytesOf(encoded, encodedLen);
+    {
+        std::lock_guard<std::mutex> hold(decodedByBytes.lock());
+        if (const auto* known = decodedByBytes.find(bytes)) return *known;
+    }
+    // Decoded outside the lock: threads reading other certificates do not
+    // wait for this one.
     auto decoded = std::make_shared<posix_DecodedCert>();
     if (!decode(encoded, encodedLen, decoded.get())) return nullptr;
+    std::lock_guard<std::mutex> hold(decodedByBytes.lock());
+    decodedByBytes.keep(bytesOf(decoded->encoded.data(), decoded->encoded.size()), decoded, footprintOf(*decoded));
     return decoded;
+}
+
+size_t posix_decodedCertsKept()
+{
+    std::lock_guard<std::mutex> hold(decodedByBytes.lock());
+    return decodedByBytes.entries();
 }
 
 PCCERT_CONTEXT posix_contextOf(std::shared_ptr<const posix_DecodedCert> decoded)
