@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <memory>
 #include <string>
 #include <thread>
 
@@ -104,4 +105,33 @@ TEST(KeptMapTest, TheUnloadFreesTheMapUnlessACallHoldsIt)
     std::lock_guard<std::mutex> hold(map.lock());
     EXPECT_EQ(map.entries(), 0u);
     EXPECT_EQ(map.find("a"), nullptr);
+}
+
+TEST(KeptMapTest, FindOrMakeMakesAValueOncePerKeyAndKeepsNoNull)
+{
+    posix_KeptMap<std::string, std::shared_ptr<const std::string>> map(16, 1024);
+    int made = 0;
+    auto get = [&](const std::string& key) {
+        return map.findOrMake(
+            key,
+            [&]() -> std::shared_ptr<const std::string> {
+                ++made;
+                return key == "refused" ? nullptr : std::make_shared<const std::string>("value of " + key);
+            },
+            [&](const auto&) { return key; }, [](const auto& value) { return value->size(); });
+    };
+    auto first = get("a");
+    auto again = get("a");
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(first, again);
+    EXPECT_EQ(*first, "value of a");
+    EXPECT_EQ(*get("b"), "value of b");
+    EXPECT_EQ(get("refused"), nullptr);
+    EXPECT_EQ(get("refused"), nullptr);
+    EXPECT_EQ(made, 4);  // a once, b once, the refused key each time
+    {
+        std::lock_guard<std::mutex> hold(map.lock());
+        EXPECT_EQ(map.entries(), 2u);
+    }
+    map.freeUnlessBusy();
 }

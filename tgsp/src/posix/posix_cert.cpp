@@ -328,18 +328,15 @@ __attribute__((destructor)) void forgetDecoded() { decodedByBytes.freeUnlessBusy
 
 std::shared_ptr<const posix_DecodedCert> posix_decodeCert(const BYTE* encoded, DWORD encodedLen)
 {
-    const std::string_view bytes = bytesOf(encoded, encodedLen);
-    {
-        std::lock_guard<std::mutex> hold(decodedByBytes.lock());
-        if (const auto* known = decodedByBytes.find(bytes)) return *known;
-    }
-    // Decoded outside the lock: threads reading other certificates do not
-    // wait for this one.
-    auto decoded = std::make_shared<posix_DecodedCert>();
-    if (!decode(encoded, encodedLen, decoded.get())) return nullptr;
-    std::lock_guard<std::mutex> hold(decodedByBytes.lock());
-    decodedByBytes.keep(bytesOf(decoded->encoded.data(), decoded->encoded.size()), decoded, footprintOf(*decoded));
-    return decoded;
+    return decodedByBytes.findOrMake(
+        bytesOf(encoded, encodedLen),
+        [&]() -> std::shared_ptr<const posix_DecodedCert> {
+            auto decoded = std::make_shared<posix_DecodedCert>();
+            if (!decode(encoded, encodedLen, decoded.get())) return nullptr;
+            return decoded;
+        },
+        [](const auto& decoded) { return bytesOf(decoded->encoded.data(), decoded->encoded.size()); },
+        [](const auto& decoded) { return footprintOf(*decoded); });
 }
 
 size_t posix_decodedCertsKept()
@@ -438,7 +435,8 @@ BOOL CertCompareIntegerBlob(PCRYPT_INTEGER_BLOB a, PCRYPT_INTEGER_BLOB b)
     // touches: most unequal serials differ there.
     if (a->cbData > 0 && b->cbData > 0 && a->pbData[0] != b->pbData[0]) return FALSE;
     DWORD n = significantLength(*a);
-    return n == significantLength(*b) && std::memcmp(a->pbData, b->pbData, n) == 0;
+    // An empty blob may have no bytes at all to point to.
+    return n == significantLength(*b) && (n == 0 || std::memcmp(a->pbData, b->pbData, n) == 0);
 }
 
 BOOL CertCompareCertificate(DWORD encodingType, PCERT_INFO a, PCERT_INFO b)

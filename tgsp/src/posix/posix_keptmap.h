@@ -12,9 +12,10 @@ static_assert(std::is_trivially_destructible_v<std::mutex>, "a kept map's lock m
 
 // Lives in static storage: only a lock, a pointer and the bounds, trivially
 // destroyed, so a call still running while the process exits finds the map
-// in place. Everything but lock() and freeUnlessBusy() is called with lock()
-// held. A new entry that would pass either bound empties the map first: the
-// entries kept are then read again, never served stale or past the bounds.
+// in place. Everything but lock(), findOrMake() and freeUnlessBusy() is
+// called with lock() held. A new entry that would pass either bound empties
+// the map first: the entries kept are then made again, never served stale
+// or past the bounds.
 template <typename Key, typename Value, typename Hash = std::hash<Key>>
 class posix_KeptMap {
 public:
@@ -54,6 +55,25 @@ public:
         }
         map_->bytes += bytes;
         map_->entries.emplace(key, Entry{std::move(value), bytes});
+    }
+
+    // The value kept under `key`, or else the one `make()` gives, kept
+    // under `keyOf(value)` (equal to `key`, and valid while the value
+    // lives) and counted as `bytesOf(value)`; a null value is given back but
+    // not kept. Takes the lock itself, and runs `make` without it, so
+    // callers making other values do not wait for this one.
+    template <typename Make, typename KeyOf, typename BytesOf>
+    Value findOrMake(const Key& key, Make make, KeyOf keyOf, BytesOf bytesOf)
+    {
+        {
+            std::lock_guard<std::mutex> hold(lock_);
+            if (Value* known = find(key)) return *known;
+        }
+        Value made = make();
+        if (!made) return made;
+        std::lock_guard<std::mutex> hold(lock_);
+        keep(keyOf(made), made, bytesOf(made));
+        return made;
     }
 
     size_t entries() const { return map_ == nullptr ? 0 : map_->entries.size(); }
