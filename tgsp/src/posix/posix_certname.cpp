@@ -26,7 +26,7 @@ struct RenderedName {
 constexpr size_t kMaxNames = 4096;
 constexpr size_t kMaxNameBytes = size_t{4} << 20;
 constinit posix_KeptMap<std::string_view, std::shared_ptr<const RenderedName>> renderedByBytes(kMaxNames,
-                                                                                                kMaxNameBytes);
+                                                                                               kMaxNameBytes);
 static_assert(std::is_trivially_destructible_v<decltype(renderedByBytes)>, "the names must outlive every caller");
 
 __attribute__((destructor)) void forgetRendered() { renderedByBytes.freeUnlessBusy(); }
@@ -52,8 +52,10 @@ std::shared_ptr<const RenderedName> rendered(const CERT_NAME_BLOB& name)
 DWORD CertNameToStrW(DWORD encodingType, PCERT_NAME_BLOB name, DWORD strType, LPWSTR psz, DWORD csz)
 {
     return posix_noThrow([&]() -> DWORD {
-        std::shared_ptr<const RenderedName> name32 =
-            encodingType != 0 && name != nullptr && (strType & 0xFF) == CERT_X500_NAME_STR ? rendered(*name) : nullptr;
+        std::shared_ptr<const RenderedName> name32 = encodingType != 0 && name != nullptr &&
+                                                             (strType & 0xFF) == CERT_X500_NAME_STR
+                                                         ? rendered(*name)
+                                                         : nullptr;
         const bool ok = name32 != nullptr;
         const std::u32string empty;
         const std::u32string& text = ok ? name32->text : empty;

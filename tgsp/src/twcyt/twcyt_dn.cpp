@@ -204,8 +204,7 @@ int twcyt_dn_compareWith(const twcyt_dnQuery* query, const char* dn)
     // one of the query's, every one of the query's one of the DN's, and
     // both must have as many.
     bool onStack[64] = {};
-    bool* held = query->count <= 64 ? onStack
-                                    : static_cast<bool*>(tcore_zalloc(static_cast<size_t>(query->count)));
+    bool* held = query->count <= 64 ? onStack : static_cast<bool*>(tcore_zalloc(static_cast<size_t>(query->count)));
     int count = 0;
     bool foreign = false;
     forEachSegment(dn, [&](const Segment& segment) {
