@@ -230,6 +230,29 @@ TEST(CertDnTest, TextOfTheSubjectAndTheAreaRule)
     EXPECT_EQ(twcyt_name_toStr(&blob, X509_ASN_ENCODING, room.data(), 10), TWCYT_ERR_EMPTY_NAME);
 }
 
+// Long subjects, in ASCII and in three-byte UTF-8, around the lengths where
+// the text or its wide form no longer fits a fixed area: each comes whole.
+TEST(CertDnTest, LongSubjectsComeWhole)
+{
+    const std::string der = fixture("certs/rsa_sign.der");
+    std::string han;  // U+4E2D, three bytes in UTF-8
+    for (int i = 0; i < 600; ++i) han += "\xE4\xB8\xAD";
+    const std::vector<std::string> values = {
+        std::string(1019, 'a'), std::string(1020, 'a'), std::string(1021, 'a'), std::string(1022, 'a'),
+        std::string(2000, 'a'), han.substr(0, 3 * 340), han.substr(0, 3 * 341), han,
+    };
+    for (const auto& value : values) {
+        const std::string expected = "CN=" + value;
+        SCOPED_TRACE(expected.size());
+        Cert cert(withSubject(der, x500Name({{{"CN", value}}})));
+        ASSERT_NE(cert.get(), nullptr);
+        EXPECT_EQ(twcyt_cert_getDn(cert.get(), nullptr, 0), lengthOf(expected) + 1);
+        std::vector<char> room(expected.size() + 1, 'x');
+        EXPECT_EQ(twcyt_cert_getDn(cert.get(), room.data(), lengthOf(expected) + 1), lengthOf(expected) + 1);
+        EXPECT_EQ(std::string(room.data()), expected);
+    }
+}
+
 // The subject replaced, the issuer and serial number kept: the issuer's text
 // is not the subject's, and the certificate is the same one by the platform's
 // rule (issuer and serial number) although its bytes differ.
