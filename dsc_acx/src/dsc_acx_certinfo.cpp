@@ -164,8 +164,11 @@ dsc_acx_certinfo* dsc_acx_certinfo_create(dsc_acx_certArray* array)
 int dsc_acx_findCertByDn(dsc_acx_certArray* array, const tcore_list* list, const char* dn)
 {
     if (array == nullptr || list == nullptr || list->count <= 0 || dn == nullptr || dn[0] == 0) return DSC_ACX_ERR_ARG;
-    return collect(array, list,
-                   [&](const twcyt_cert*, const char* subject) { return twcyt_dn_compareUtf8(subject, dn) == 0; });
+    twcyt_dnQuery* query = twcyt_dn_prepare(dn);
+    int rc = collect(array, list,
+                     [&](const twcyt_cert*, const char* subject) { return twcyt_dn_compareWith(query, subject) == 0; });
+    twcyt_dn_freeQuery(query);
+    return rc;
 }
 
 int dsc_acx_findCertByRdn(const char* fields, const tcore_list* list, const char* values, dsc_acx_certArray* array)

@@ -67,10 +67,15 @@ bool sameCertificate(void* earlier, void* later)
     return twcyt_cert_isSame(a, b) == 1;
 }
 
+unsigned long certificateKey(void* item)
+{
+    return twcyt_cert_sameKey(dsc_acx_cert_context(static_cast<const dsc_acx_cert*>(item)));
+}
+
 int finish(tcore_list** list)
 {
     if (*list == nullptr) return DSC_ACX_ERR_NO_CERT;
-    return dsc_acx_removeDuplicates(*list, sameCertificate);
+    return dsc_acx_removeDuplicatesByKey(*list, certificateKey, sameCertificate);
 }
 
 // What came of one library's walk, as a code: a load failure keeps its own

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <windows.h>
+#include <wincrypt.h>
+
 #include <cstring>
 #include <string>
 #include <vector>
@@ -227,6 +230,29 @@ TEST(CertDnTest, TextOfTheSubjectAndTheAreaRule)
     EXPECT_EQ(twcyt_name_toStr(&blob, X509_ASN_ENCODING, room.data(), 10), TWCYT_ERR_EMPTY_NAME);
 }
 
+// Long subjects, in ASCII and in three-byte UTF-8, around the lengths where
+// the text or its wide form no longer fits a fixed area: each comes whole.
+TEST(CertDnTest, LongSubjectsComeWhole)
+{
+    const std::string der = fixture("certs/rsa_sign.der");
+    std::string han;  // U+4E2D, three bytes in UTF-8
+    for (int i = 0; i < 600; ++i) han += "\xE4\xB8\xAD";
+    const std::vector<std::string> values = {
+        std::string(1019, 'a'), std::string(1020, 'a'), std::string(1021, 'a'), std::string(1022, 'a'),
+        std::string(2000, 'a'), han.substr(0, 3 * 340), han.substr(0, 3 * 341), han,
+    };
+    for (const auto& value : values) {
+        const std::string expected = "CN=" + value;
+        SCOPED_TRACE(expected.size());
+        Cert cert(withSubject(der, x500Name({{{"CN", value}}})));
+        ASSERT_NE(cert.get(), nullptr);
+        EXPECT_EQ(twcyt_cert_getDn(cert.get(), nullptr, 0), lengthOf(expected) + 1);
+        std::vector<char> room(expected.size() + 1, 'x');
+        EXPECT_EQ(twcyt_cert_getDn(cert.get(), room.data(), lengthOf(expected) + 1), lengthOf(expected) + 1);
+        EXPECT_EQ(std::string(room.data()), expected);
+    }
+}
+
 // The subject replaced, the issuer and serial number kept: the issuer's text
 // is not the subject's, and the certificate is the same one by the platform's
 // rule (issuer and serial number) although its bytes differ.
@@ -261,7 +287,12 @@ TEST(CertIdentityTest, IssuerTextEncodingAndSameCertificate)
         {original.get(), again, 1},      {original.get(), renamed.get(), 1}, {original.get(), other.get(), 0},
         {other.get(), renamed.get(), 0}, {original.get(), nullptr, 0},       {nullptr, original.get(), 0},
     };
-    for (const Pair& p : pairs) EXPECT_EQ(twcyt_cert_isSame(p.a, p.b), p.same) << (&p - pairs);
+    for (const Pair& p : pairs) {
+        EXPECT_EQ(twcyt_cert_isSame(p.a, p.b), p.same) << (&p - pairs);
+        if (p.same == 1) {
+            EXPECT_EQ(twcyt_cert_sameKey(p.a), twcyt_cert_sameKey(p.b)) << (&p - pairs);
+        }
+    }
     twcyt_cert_free(again);
     EXPECT_EQ(twcyt_cert_dup(nullptr), nullptr);
 }
@@ -305,4 +336,53 @@ TEST(CertRdnTest, FieldValuesOfTheSubject)
     ASSERT_NE(values, nullptr);
     EXPECT_STREQ(static_cast<const char*>(values->items[1]), "c=d");
     tcore_list_free(values);
+}
+
+// Certificates the platform takes for the same (same issuer, serials equal
+// as numbers, whatever their sign bytes) have the same key: the duplicate
+// check compares only certificates of one key. Serials little-endian, as
+// the platform holds them; every pair is asked of the platform's own
+// comparison.
+TEST(CertIdentityTest, CertificatesTheSameHaveOneKey)
+{
+    std::vector<std::vector<BYTE>> serials = {
+        {},           {0x00},
+        {0x00, 0x00}, {0xFF},
+        {0xFF, 0xFF}, {0x01},
+        {0x01, 0x00}, {0x01, 0x00, 0x00},
+        {0x80},       {0x80, 0xFF},
+        {0x80, 0x00}, {0x7F},
+        {0x7F, 0x00}, {0x7F, 0xFF},
+        {0x00, 0x01}, {0x00, 0x80, 0x00},
+        {0x34, 0x12}, {0x34, 0x12, 0x00},
+    };
+    std::vector<BYTE> issuerA = {0x30, 0x00}, issuerB = {0x30, 0x02, 0x31, 0x00};
+    struct Fake {
+        CERT_INFO info{};
+        CERT_CONTEXT context{};
+    };
+    std::vector<Fake> fakes(serials.size() * 2);
+    for (size_t i = 0; i < fakes.size(); ++i) {
+        auto& serial = serials[i / 2];
+        auto& issuer = i % 2 == 0 ? issuerA : issuerB;
+        fakes[i].info.SerialNumber = {static_cast<DWORD>(serial.size()), serial.empty() ? nullptr : serial.data()};
+        fakes[i].info.Issuer = {static_cast<DWORD>(issuer.size()), issuer.data()};
+        fakes[i].context.dwCertEncodingType = X509_ASN_ENCODING;
+        fakes[i].context.pCertInfo = &fakes[i].info;
+    }
+    int samePairs = 0;
+    for (size_t i = 0; i < fakes.size(); ++i)
+        for (size_t j = 0; j < fakes.size(); ++j) {
+            const twcyt_cert* a = &fakes[i].context;
+            const twcyt_cert* b = &fakes[j].context;
+            if (twcyt_cert_isSame(a, b) != 1) continue;
+            if (i != j) ++samePairs;
+            EXPECT_EQ(twcyt_cert_sameKey(a), twcyt_cert_sameKey(b)) << "serials " << i / 2 << " and " << j / 2;
+        }
+    // The table holds serials equal as numbers in different forms.
+    EXPECT_GT(samePairs, 0);
+    // Keys spread: other issuers or other lowest bytes give other keys here.
+    EXPECT_NE(twcyt_cert_sameKey(&fakes[10].context), twcyt_cert_sameKey(&fakes[11].context));
+    EXPECT_NE(twcyt_cert_sameKey(&fakes[10].context), twcyt_cert_sameKey(&fakes[22].context));
+    EXPECT_EQ(twcyt_cert_sameKey(nullptr), 0u);
 }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -125,4 +126,94 @@ TEST(DnCompareTest, SameRdnsInAnyOrder)
     EXPECT_EQ(twcyt_dn_compare("O=b, CN=a", "CN=a, O=b"), 0);
     EXPECT_EQ(twcyt_dn_compare("O=b, CN=a", "CN=a, O=c"), -1);
     EXPECT_EQ(twcyt_dn_compare(nullptr, "CN=a"), TCORE_ERR_PARAM);
+}
+
+namespace {
+
+// The comparison as the segments define it: the same segments in any order,
+// as many on each side; texts without segments only as the same text.
+int bySegments(const std::string& a, const std::string& b)
+{
+    Texts sa = segmentsOf(a.c_str());
+    Texts sb = segmentsOf(b.c_str());
+    if (sa.empty() && sb.empty()) return a == b ? 0 : -1;
+    auto covers = [](const Texts& x, const Texts& y) {
+        for (const auto& s : x)
+            if (std::find(y.begin(), y.end(), s) == y.end()) return false;
+        return true;
+    };
+    return !sa.empty() && sa.size() == sb.size() && covers(sa, sb) && covers(sb, sa) ? 0 : -1;
+}
+
+// `count` OU segments numbered from 0, in reverse when `reversed`; the
+// segment `changed` (if any) made "OU=x".
+std::string manySegments(int count, bool reversed, int changed = -1)
+{
+    std::string dn;
+    for (int i = 0; i < count; ++i) {
+        int n = reversed ? count - 1 - i : i;
+        dn += (i > 0 ? ", OU=" : "OU=") + (n == changed ? std::string("x") : std::to_string(n));
+    }
+    return dn;
+}
+
+}  // namespace
+
+// A query split once and compared with many DNs gives, for every pair of a
+// table of DNs, what twcyt_dn_compareUtf8 gives and what the segments say.
+TEST(DnCompareTest, APreparedQueryComparesAsTheSegmentsSay)
+{
+    const std::vector<std::string> dns = {
+        "C=CN, O=b, CN=a",
+        "CN=a, C=CN, O=b",
+        "CN=A, O=b",
+        "CN=a, O=b",
+        "CN=a,O=b",
+        "CN=a, O=b, OU=c",
+        "CN=a, CN=a",
+        "CN=a, CN=a, O=b",
+        "CN=a, O=b, O=b",
+        "O=Foo, Inc., CN=a",
+        "CN=a, O=Foo, Inc.",
+        "O=\"Bank, CN=Alice\", CN=Mallory",
+        "CN=Alice, O=Bank, CN=Mallory",
+        "CN=Mallory, O=\"Bank, CN=Alice\"",
+        "CN=a + OU=b, O=c",
+        "OU=b + CN=a, O=c",
+        "O=c, CN=a + OU=b",
+        "CN=\"a+b\" + OU=\"c, d\", O=e",
+        "O=\"Dev \"\"Team\"\"\", CN=q",
+        "CN=q, O=\"Dev \"\"Team\"\"\"",
+        "CN=",
+        "CN=, O=",
+        "=",
+        "abc",
+        "xyz",
+        "CN=张三, O=测试",
+        "O=测试, CN=张三",
+        manySegments(70, false),
+        manySegments(70, true),
+        manySegments(70, true, 33),
+        manySegments(69, false),
+    };
+    for (const auto& query : dns) {
+        twcyt_dnQuery* prepared = twcyt_dn_prepare(query.c_str());
+        ASSERT_NE(prepared, nullptr);
+        for (const auto& dn : dns) {
+            SCOPED_TRACE(dn + " | " + query);
+            int expected = bySegments(dn, query);
+            EXPECT_EQ(twcyt_dn_compareWith(prepared, dn.c_str()), expected);
+            EXPECT_EQ(twcyt_dn_compareUtf8(dn.c_str(), query.c_str()), expected);
+        }
+        EXPECT_EQ(twcyt_dn_compareWith(prepared, ""), TCORE_ERR_PARAM);
+        EXPECT_EQ(twcyt_dn_compareWith(prepared, nullptr), TCORE_ERR_PARAM);
+        twcyt_dn_freeQuery(prepared);
+    }
+    // The cases the table shows, by name.
+    EXPECT_EQ(bySegments(manySegments(70, false), manySegments(70, true)), 0);
+    EXPECT_EQ(bySegments(manySegments(70, false), manySegments(70, true, 33)), -1);
+    EXPECT_EQ(twcyt_dn_prepare(""), nullptr);
+    EXPECT_EQ(twcyt_dn_prepare(nullptr), nullptr);
+    EXPECT_EQ(twcyt_dn_compareWith(nullptr, "CN=a"), TCORE_ERR_PARAM);
+    twcyt_dn_freeQuery(nullptr);
 }

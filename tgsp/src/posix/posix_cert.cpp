@@ -13,10 +13,12 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "posix_cert.h"
 #include "posix_certnames.h"
+#include "posix_keptmap.h"
 #include "posix_nothrow.h"
 #include "posix_time.h"
 
@@ -305,13 +307,42 @@ DWORD significantLength(const CRYPT_INTEGER_BLOB& blob)
     return n;
 }
 
+// Certificates decoded before, by their exact bytes: every selection reads
+// each token's certificates afresh, and bytes met before are not decoded
+// again. Equal bytes always decode alike, so nothing kept can be stale. The
+// key views the bytes the decoding holds itself.
+constexpr size_t kMaxDecodedBytes = size_t{8} << 20;
+constinit posix_KeptMap<std::string_view, std::shared_ptr<const posix_DecodedCert>> decodedByBytes(
+    posix_kDecodedCertsMax, kMaxDecodedBytes);
+static_assert(std::is_trivially_destructible_v<decltype(decodedByBytes)>, "the decodings must outlive every caller");
+
+std::string_view bytesOf(const BYTE* bytes, size_t len) { return {reinterpret_cast<const char*>(bytes), len}; }
+
+// What one decoding holds, about: its bytes once as given, again in its
+// fields, and the fields themselves.
+size_t footprintOf(const posix_DecodedCert& d) { return sizeof d + 2 * d.encoded.size(); }
+
+__attribute__((destructor)) void forgetDecoded() { decodedByBytes.freeUnlessBusy(); }
+
 }  // namespace
 
 std::shared_ptr<const posix_DecodedCert> posix_decodeCert(const BYTE* encoded, DWORD encodedLen)
 {
-    auto decoded = std::make_shared<posix_DecodedCert>();
-    if (!decode(encoded, encodedLen, decoded.get())) return nullptr;
-    return decoded;
+    return decodedByBytes.findOrMake(
+        bytesOf(encoded, encodedLen),
+        [&]() -> std::shared_ptr<const posix_DecodedCert> {
+            auto decoded = std::make_shared<posix_DecodedCert>();
+            if (!decode(encoded, encodedLen, decoded.get())) return nullptr;
+            return decoded;
+        },
+        [](const auto& decoded) { return bytesOf(decoded->encoded.data(), decoded->encoded.size()); },
+        [](const auto& decoded) { return footprintOf(*decoded); });
+}
+
+size_t posix_decodedCertsKept()
+{
+    std::lock_guard<std::mutex> hold(decodedByBytes.lock());
+    return decodedByBytes.entries();
 }
 
 PCCERT_CONTEXT posix_contextOf(std::shared_ptr<const posix_DecodedCert> decoded)
@@ -404,7 +435,8 @@ BOOL CertCompareIntegerBlob(PCRYPT_INTEGER_BLOB a, PCRYPT_INTEGER_BLOB b)
     // touches: most unequal serials differ there.
     if (a->cbData > 0 && b->cbData > 0 && a->pbData[0] != b->pbData[0]) return FALSE;
     DWORD n = significantLength(*a);
-    return n == significantLength(*b) && std::memcmp(a->pbData, b->pbData, n) == 0;
+    // An empty blob may have no bytes at all to point to.
+    return n == significantLength(*b) && (n == 0 || std::memcmp(a->pbData, b->pbData, n) == 0);
 }
 
 BOOL CertCompareCertificate(DWORD encodingType, PCERT_INFO a, PCERT_INFO b)

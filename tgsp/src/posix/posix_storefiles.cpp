@@ -11,7 +11,8 @@
 #include <cstdint>
 #include <mutex>
 #include <type_traits>
-#include <unordered_map>
+
+#include "posix_keptmap.h"
 
 namespace {
 
@@ -60,17 +61,9 @@ struct Entry {
 constexpr size_t kMaxFiles = 4096;
 constexpr size_t kMaxBytes = size_t{16} << 20;
 
-// The files read, by path. Only the pointer lives in static storage,
-// trivially destroyed, so a call still running while the process exits
-// finds the cache in place; the module's destructor frees it when no call
-// holds it.
-struct Cache {
-    std::unordered_map<std::string, Entry> files;
-    size_t bytes = 0;
-};
-std::mutex cacheLock;
-Cache* cache = nullptr;
-static_assert(std::is_trivially_destructible_v<std::mutex>, "the lock must outlive every caller");
+// The files read, by path, counted by their content's size.
+constinit posix_KeptMap<std::string, Entry> files(kMaxFiles, kMaxBytes);
+static_assert(std::is_trivially_destructible_v<decltype(files)>, "the files read must outlive every caller");
 
 bool trusted(const Entry& e, const FileKey& key)
 {
@@ -117,49 +110,17 @@ posix_StoreFileCerts decodeFile(const std::string& content)
     return certs;
 }
 
-void forget(const std::string& path)
-{
-    if (cache == nullptr) return;
-    auto old = cache->files.find(path);
-    if (old == cache->files.end()) return;
-    cache->bytes -= old->second.content.size();
-    cache->files.erase(old);
-}
-
-void keep(const std::string& path, Entry entry)
-{
-    forget(path);
-    if (entry.content.size() > kMaxBytes) return;
-    if (cache == nullptr) cache = new Cache;
-    if (cache->files.size() >= kMaxFiles || cache->bytes + entry.content.size() > kMaxBytes) {
-        cache->files.clear();
-        cache->bytes = 0;
-    }
-    cache->bytes += entry.content.size();
-    cache->files.emplace(path, std::move(entry));
-}
-
-// Run by dlclose and at the process's exit. A call that holds the lock
-// keeps the cache; the contexts it made hold their certificates themselves.
-__attribute__((destructor)) void forgetAll()
-{
-    if (!cacheLock.try_lock()) return;
-    delete cache;
-    cache = nullptr;
-    cacheLock.unlock();
-}
+// Run by dlclose and at the process's exit. A call that holds the files
+// keeps them; the contexts it made hold their certificates themselves.
+__attribute__((destructor)) void forgetAll() { files.freeUnlessBusy(); }
 
 }  // namespace
 
 posix_StoreFileCerts posix_storeFileCerts(int dirFd, const std::string& dir, const std::string& name)
 {
     const std::string path = dir + "/" + name;
-    std::lock_guard<std::mutex> hold(cacheLock);
-    Entry* known = nullptr;
-    if (cache != nullptr) {
-        auto it = cache->files.find(path);
-        if (it != cache->files.end()) known = &it->second;
-    }
+    std::lock_guard<std::mutex> hold(files.lock());
+    Entry* known = files.find(path);
     struct stat st {};
     if (known != nullptr && fstatat(dirFd, name.c_str(), &st, 0) == 0 && trusted(*known, keyOf(st)))
         return known->certs;
@@ -167,11 +128,12 @@ posix_StoreFileCerts posix_storeFileCerts(int dirFd, const std::string& dir, con
     Entry fresh;
     fresh.readAt = now();
     if (!readFile(dirFd, name, &fresh.content, &fresh.key)) {
-        forget(path);
+        files.forget(path);
         return {};
     }
     fresh.certs = known != nullptr && known->content == fresh.content ? known->certs : decodeFile(fresh.content);
     posix_StoreFileCerts certs = fresh.certs;
-    keep(path, std::move(fresh));
+    const size_t size = fresh.content.size();
+    files.keep(path, std::move(fresh), size);
     return certs;
 }

@@ -47,27 +47,39 @@ int queryFailed(LSTATUS status)
     return TCORE_ERR_REG_QUERY;
 }
 
-}  // namespace
-
-int tcore_wreg_queryValue(void* out, const WCHAR* subkey, int cap, const WCHAR* valueName)
+// What tcore_wreg_queryValue does once the key is open.
+int queryOpenKey(HKEY key, void* out, int cap, const WCHAR* valueName)
 {
-    KeyGuard guard;
-    if (subkey != nullptr && lstrlenW(subkey) > 0) {
-        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, subkey, 0, kReadAccess, &guard.key) != ERROR_SUCCESS) {
-            guard.key = HKEY_LOCAL_MACHINE;
-            return TCORE_ERR_REG_OPEN;
-        }
-    }
     DWORD size = 0;
-    LSTATUS status = RegQueryValueExW(guard.key, valueName, nullptr, nullptr, nullptr, &size);
+    LSTATUS status = RegQueryValueExW(key, valueName, nullptr, nullptr, nullptr, &size);
     if (status != ERROR_SUCCESS) return queryFailed(status);
     if (out == nullptr) return static_cast<int>(size);
     if (cap < 0 || static_cast<DWORD>(cap) < size) return TCORE_ERR_BUFSIZE;
     std::memset(out, 0, static_cast<size_t>(cap));
     DWORD read = static_cast<DWORD>(cap);
-    status = RegQueryValueExW(guard.key, valueName, nullptr, nullptr, static_cast<BYTE*>(out), &read);
+    status = RegQueryValueExW(key, valueName, nullptr, nullptr, static_cast<BYTE*>(out), &read);
     if (status != ERROR_SUCCESS) return queryFailed(status);
     return static_cast<int>(read);
+}
+
+// Opens `subkey` for reading into `guard`; the root itself for a null or
+// empty one.
+int openForReading(const WCHAR* subkey, KeyGuard& guard)
+{
+    if (subkey == nullptr || lstrlenW(subkey) == 0) return 0;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, subkey, 0, kReadAccess, &guard.key) == ERROR_SUCCESS) return 0;
+    guard.key = HKEY_LOCAL_MACHINE;
+    return TCORE_ERR_REG_OPEN;
+}
+
+}  // namespace
+
+int tcore_wreg_queryValue(void* out, const WCHAR* subkey, int cap, const WCHAR* valueName)
+{
+    KeyGuard guard;
+    int opened = openForReading(subkey, guard);
+    if (opened < 0) return opened;
+    return queryOpenKey(guard.key, out, cap, valueName);
 }
 
 int tcore_wreg_getValue(const char* subkey, const char* valueName, char* out)
@@ -85,14 +97,17 @@ int tcore_wreg_getValue(const char* subkey, const char* valueName, char* out)
         if (rc < 0) return rc;
         wideName.p = w;
     }
-    auto* key = static_cast<const WCHAR*>(wideKey.p);
     auto* name = static_cast<const WCHAR*>(wideName.p);
-    int size = tcore_wreg_queryValue(nullptr, key, 0, name);
+    // The key is opened once for its size and its value.
+    KeyGuard guard;
+    int opened = openForReading(static_cast<const WCHAR*>(wideKey.p), guard);
+    if (opened < 0) return opened;
+    int size = queryOpenKey(guard.key, nullptr, 0, name);
     if (size < 0) return size;
     // One wide unit more than the value, so the text is always terminated
     // even when the value was stored without its NUL.
     Freed raw{tcore_zalloc(static_cast<size_t>(size) + sizeof(WCHAR))};
-    int read = tcore_wreg_queryValue(raw.p, key, size, name);
+    int read = queryOpenKey(guard.key, raw.p, size, name);
     if (read < 0) return read;
 
     int n = 0;
@@ -124,11 +139,8 @@ int tcore_wreg_getNumber(const char* subkey, const char* valueName, unsigned* ou
         wideName.p = w;
     }
     KeyGuard guard;
-    if (wideKey.p != nullptr && RegOpenKeyExW(HKEY_LOCAL_MACHINE, static_cast<const WCHAR*>(wideKey.p), 0, kReadAccess,
-                                              &guard.key) != ERROR_SUCCESS) {
-        guard.key = HKEY_LOCAL_MACHINE;
-        return TCORE_ERR_REG_OPEN;
-    }
+    int opened = openForReading(static_cast<const WCHAR*>(wideKey.p), guard);
+    if (opened < 0) return opened;
     DWORD type = REG_NONE;
     DWORD number = 0;
     DWORD size = sizeof number;

@@ -3,8 +3,11 @@
 #include <windows.h>
 #include <wincrypt.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <functional>
+#include <string_view>
 #include <strings.h>
 
 #include "tasn1_cert.h"
@@ -96,6 +99,25 @@ int twcyt_cert_isSame(const twcyt_cert* a, const twcyt_cert* b)
 {
     if (a == nullptr || b == nullptr || a->pCertInfo == nullptr || b->pCertInfo == nullptr) return 0;
     return CertCompareCertificate(X509_ASN_ENCODING | PKCS_7_ASN_ENCODING, a->pCertInfo, b->pCertInfo) ? 1 : 0;
+}
+
+unsigned long twcyt_cert_sameKey(const twcyt_cert* cert)
+{
+    if (cert == nullptr || cert->pCertInfo == nullptr) return 0;
+    // The issuer's exact bytes and the serial's lowest byte, which dropping
+    // sign extension never touches. A serial of sign bytes alone (all 0x00
+    // or all 0xFF) may reduce to no bytes at all: such serials, and an empty
+    // one, count as one.
+    const CRYPT_INTEGER_BLOB& serial = cert->pCertInfo->SerialNumber;
+    const CERT_NAME_BLOB& issuer = cert->pCertInfo->Issuer;
+    const BYTE* begin = serial.pbData;
+    const BYTE* end = begin + serial.cbData;
+    bool signOnly = serial.cbData == 0 || std::all_of(begin, end, [](BYTE b) { return b == 0x00; }) ||
+                    std::all_of(begin, end, [](BYTE b) { return b == 0xFF; });
+    size_t issuerHash = issuer.cbData == 0 ? 0
+                                           : std::hash<std::string_view>()(
+                                                 {reinterpret_cast<const char*>(issuer.pbData), issuer.cbData});
+    return static_cast<unsigned long>(issuerHash * 31 + (signOnly ? 0 : serial.pbData[0]));
 }
 
 int twcyt_cert_getSnData(const twcyt_cert* cert, unsigned char* out, int cap)

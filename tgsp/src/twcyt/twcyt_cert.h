@@ -39,6 +39,9 @@ const unsigned char* twcyt_cert_der(const twcyt_cert* cert, int* len);
 // 1 when both are the same certificate (same issuer and serial number), 0
 // when not or when either is null.
 int twcyt_cert_isSame(const twcyt_cert* a, const twcyt_cert* b);
+// A number that certificates twcyt_cert_isSame takes for the same share:
+// certificates of different numbers are never the same.
+unsigned long twcyt_cert_sameKey(const twcyt_cert* cert);
 
 // Serial number bytes as the platform holds them (least significant first).
 int twcyt_cert_getSnData(const twcyt_cert* cert, unsigned char* out, int cap);

@@ -1,5 +1,6 @@
 #include "twcyt_dn.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "tcore_codepage.h"
@@ -82,12 +83,35 @@ bool readAttribute(const char* p, Attribute* a)
     return true;
 }
 
-// Calls `visit` for each attribute of the DN in text order.
+// Calls `visit` for each attribute of the DN in text order, while it
+// returns true.
 template <typename Visit>
 void forEachAttribute(const char* dn, Visit visit)
 {
     Attribute a{};
-    for (const char* p = dn; p != nullptr && readAttribute(p, &a); p = a.next) visit(a);
+    for (const char* p = dn; p != nullptr && readAttribute(p, &a); p = a.next)
+        if (!visit(a)) return;
+}
+
+// One RDN as written ("CN=a + OU=b", quotes kept), inside the DN text.
+struct Segment {
+    const char* text;
+    size_t len;
+
+    bool operator==(const Segment& o) const { return len == o.len && std::memcmp(text, o.text, len) == 0; }
+};
+
+// Calls `visit` for each RDN of the DN in text order, while it returns true.
+template <typename Visit>
+void forEachSegment(const char* dn, Visit visit)
+{
+    const char* rdnStart = dn;
+    forEachAttribute(dn, [&](const Attribute& a) {
+        if (!a.endsRdn) return true;
+        Segment segment{rdnStart, static_cast<size_t>(a.value + a.valueLen - rdnStart)};
+        rdnStart = a.next;
+        return visit(segment);
+    });
 }
 
 // The attribute's value without the quoting: outer quotes dropped, doubled
@@ -120,21 +144,14 @@ void append(tcore_list** list, char* owned)
     tcore_list_append(*list, owned);
 }
 
-bool contains(const tcore_list* list, const char* text)
-{
-    for (int i = 0; i < list->count; ++i)
-        if (std::strcmp(static_cast<const char*>(list->items[i]), text) == 0) return true;
-    return false;
-}
-
-bool covers(const tcore_list* a, const tcore_list* b)
-{
-    for (int i = 0; i < a->count; ++i)
-        if (!contains(b, static_cast<const char*>(a->items[i]))) return false;
-    return true;
-}
-
 }  // namespace
+
+// The query's own copy of its text, and its RDNs inside that copy.
+struct twcyt_dnQuery {
+    char* text;
+    Segment* segments;
+    int count;
+};
 
 int twcyt_dn_getRdnValues(const char* dn, const char* field, tcore_list** values)
 {
@@ -142,9 +159,10 @@ int twcyt_dn_getRdnValues(const char* dn, const char* field, tcore_list** values
     size_t fieldLen = std::strlen(field);
     int count = 0;
     forEachAttribute(dn, [&](const Attribute& a) {
-        if (a.keyLen != fieldLen || std::strncmp(a.key, field, fieldLen) != 0) return;
+        if (a.keyLen != fieldLen || std::strncmp(a.key, field, fieldLen) != 0) return true;
         append(values, valueCopy(a));
         ++count;
+        return true;
     });
     return count;
 }
@@ -153,29 +171,77 @@ int twcyt_dn_split(const char* dn, tcore_list** segments)
 {
     if (dn == nullptr || *dn == '\0' || segments == nullptr) return TCORE_ERR_PARAM;
     int count = 0;
-    const char* rdnStart = dn;
-    forEachAttribute(dn, [&](const Attribute& a) {
-        if (!a.endsRdn) return;
-        append(segments, textCopy(rdnStart, static_cast<size_t>(a.value + a.valueLen - rdnStart)));
+    forEachSegment(dn, [&](const Segment& segment) {
+        append(segments, textCopy(segment.text, segment.len));
         ++count;
-        rdnStart = a.next;
+        return true;
     });
     return count;
+}
+
+twcyt_dnQuery* twcyt_dn_prepare(const char* dn)
+{
+    if (dn == nullptr || *dn == '\0') return nullptr;
+    auto* query = static_cast<twcyt_dnQuery*>(tcore_zalloc(sizeof(twcyt_dnQuery)));
+    query->text = textCopy(dn, std::strlen(dn));
+    forEachSegment(query->text, [&](const Segment&) {
+        ++query->count;
+        return true;
+    });
+    query->segments = static_cast<Segment*>(tcore_zalloc(sizeof(Segment) * static_cast<size_t>(query->count + 1)));
+    int i = 0;
+    forEachSegment(query->text, [&](const Segment& segment) {
+        query->segments[i++] = segment;
+        return true;
+    });
+    return query;
+}
+
+int twcyt_dn_compareWith(const twcyt_dnQuery* query, const char* dn)
+{
+    if (query == nullptr || dn == nullptr || *dn == '\0') return TCORE_ERR_PARAM;
+    // Which of the query's RDNs the DN holds. Every RDN of the DN must be
+    // one of the query's, every one of the query's one of the DN's, and
+    // both must have as many.
+    bool onStack[64] = {};
+    bool* held = query->count <= 64 ? onStack : static_cast<bool*>(tcore_zalloc(static_cast<size_t>(query->count)));
+    int count = 0;
+    bool foreign = false;
+    forEachSegment(dn, [&](const Segment& segment) {
+        ++count;
+        bool known = false;
+        for (int i = 0; i < query->count; ++i)
+            if (query->segments[i] == segment) held[i] = known = true;
+        foreign = !known;
+        return !foreign;
+    });
+    bool equal = false;
+    if (count == 0 && query->count == 0) {
+        // Texts without any "=" have no RDNs to compare: two of them are
+        // the same DN only when they are the same text.
+        equal = std::strcmp(dn, query->text) == 0;
+    } else if (!foreign && count == query->count) {
+        equal = std::all_of(held, held + query->count, [](bool h) { return h; });
+    }
+    if (held != onStack) tcore_free(held);
+    return equal ? 0 : -1;
+}
+
+void twcyt_dn_freeQuery(twcyt_dnQuery* query)
+{
+    if (query == nullptr) return;
+    tcore_free(query->segments);
+    tcore_free(query->text);
+    tcore_free(query);
 }
 
 int twcyt_dn_compareUtf8(const char* a, const char* b)
 {
     if (a == nullptr || *a == '\0' || b == nullptr || *b == '\0') return TCORE_ERR_PARAM;
-    tcore_list* sa = nullptr;
-    tcore_list* sb = nullptr;
-    int na = twcyt_dn_split(a, &sa);
-    int nb = twcyt_dn_split(b, &sb);
-    // Texts without any "=" have no segments to compare: two of them are
-    // the same DN only when they are the same text.
-    bool equal = (na == 0 && nb == 0) ? std::strcmp(a, b) == 0 : na > 0 && na == nb && covers(sa, sb) && covers(sb, sa);
-    tcore_list_free(sa);
-    tcore_list_free(sb);
-    return equal ? 0 : -1;
+    twcyt_dnQuery* query = twcyt_dn_prepare(b);
+    int rc = twcyt_dn_compareWith(query, a);
+    twcyt_dn_freeQuery(query);
+    return rc;
 }
 
 int twcyt_dn_compare(const char* a, const char* b)

@@ -19,5 +19,14 @@ int twcyt_dn_getRdnValues(const char* dn, const char* field, tcore_list** values
 int twcyt_dn_split(const char* dn, tcore_list** segments);
 // 0 when both hold the same segments in any order, -1 when not.
 int twcyt_dn_compareUtf8(const char* a, const char* b);
+
+// A DN split once, to compare many DNs with.
+typedef struct twcyt_dnQuery twcyt_dnQuery;
+// The query for `dn` (UTF-8), which it copies; null for a null or empty text.
+twcyt_dnQuery* twcyt_dn_prepare(const char* dn);
+// twcyt_dn_compareUtf8(dn, the query's text), the query's text split only
+// once.
+int twcyt_dn_compareWith(const twcyt_dnQuery* query, const char* dn);
+void twcyt_dn_freeQuery(twcyt_dnQuery* query);
 // The same for texts in the ANSI code page.
 int twcyt_dn_compare(const char* a, const char* b);

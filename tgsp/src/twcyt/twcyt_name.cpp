@@ -40,15 +40,26 @@ int twcyt_name_toStr(const CERT_NAME_BLOB* name, DWORD encodingType, char* out, 
             rc = TWCYT_ERR_EMPTY_NAME;
         wide = owned;
     }
+    // Most texts fit a buffer on the stack and are converted in one pass;
+    // a longer one, or one that fails, goes through tcore_wideToUtf8, which
+    // sizes it and traces a failure.
+    char fixedUtf8[1024];
     char* utf8 = nullptr;
-    if (rc >= 0) rc = tcore_wideToUtf8(wide, 0, &utf8);
+    const char* text = fixedUtf8;
     if (rc >= 0) {
-        int len = static_cast<int>(std::strlen(utf8));
+        int converted = WideCharToMultiByte(CP_UTF8, 0, wide, -1, fixedUtf8, sizeof fixedUtf8, nullptr, nullptr);
+        if (converted <= 0) {
+            rc = tcore_wideToUtf8(wide, 0, &utf8);
+            text = utf8;
+        }
+    }
+    if (rc >= 0) {
+        int len = static_cast<int>(std::strlen(text));
         if (out == nullptr) {
             rc = len + 1;
         } else if (cap > len) {
             std::memset(out, 0, static_cast<size_t>(cap));
-            std::memcpy(out, utf8, static_cast<size_t>(len));
+            std::memcpy(out, text, static_cast<size_t>(len));
             rc = len + 1;
         } else {
             rc = TCORE_ERR_BUFSIZE;
