@@ -16,7 +16,6 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -60,13 +59,22 @@ std::vector<std::string> registryFiles(const std::string& location)
 // What identifies one state of the files: names, sizes and change times.
 std::string signatureOf(const std::vector<std::string>& files)
 {
-    std::ostringstream sig;
+    // Built by hand: every opening of a root key makes one, and a string
+    // stream pays for its locale each time.
+    std::string sig;
     for (const auto& f : files) {
         struct stat st {};
         if (stat(f.c_str(), &st) != 0) continue;
-        sig << f << '|' << st.st_size << '|' << st.st_mtim.tv_sec << '.' << st.st_mtim.tv_nsec << '\n';
+        sig += f;
+        sig += '|';
+        sig += std::to_string(st.st_size);
+        sig += '|';
+        sig += std::to_string(st.st_mtim.tv_sec);
+        sig += '.';
+        sig += std::to_string(st.st_mtim.tv_nsec);
+        sig += '\n';
     }
-    return sig.str();
+    return sig;
 }
 
 // One reading of the files: the tree and what was refused on the way.
