@@ -62,8 +62,7 @@ struct TextAhead {
 // started. Nothing is started where the bytes before the content could
 // change in number with the signature's length, so that the content's
 // place in the text is known before the signature is.
-TextAhead startContentText(const unsigned char* data, int dataLen, const twcyt_cert* cert, int digestKid,
-                           TextOut* text)
+TextAhead startContentText(const unsigned char* data, int dataLen, const twcyt_cert* cert, int digestKid, TextOut* text)
 {
     TextAhead ahead;
     if (text->made == nullptr || dataLen < kTextAheadFrom) return ahead;
@@ -190,9 +189,9 @@ int p7sign(const unsigned char* data, int dataLen, bool attached, TextOut text)
         TextAhead ahead = attached ? startContentText(data, dataLen, cert, digestKid, &text) : TextAhead{};
         int sigLen = record->source->sign(record, data, dataLen, digestKid, signature);
         if (sigLen < 0) endContentText(&ahead, &text, true);
-        result = sigLen < 0 ? sigLen
-                            : encodeAndBase64(data, dataLen, attached, cert, signature, sigLen, digestKid, text,
-                                              &ahead);
+        result = sigLen < 0
+                     ? sigLen
+                     : encodeAndBase64(data, dataLen, attached, cert, signature, sigLen, digestKid, text, &ahead);
         tcore_free(signature);
     }
     // The record gives up its certificate context whatever happened.

@@ -175,8 +175,8 @@ TEST(Base64Test, MiddleWrittenAheadJoinsLikeTheWhole)
                 const int n = before + middle + after;
                 std::vector<char> whole(static_cast<size_t>((n + 2) / 3 * 4) + 5, 'x');
                 const tcore_bytes joined{b, n};
-                const int wholeLen =
-                    tcore_base64_encodePieces(whole.data(), &joined, 1, static_cast<int>(whole.size()));
+                const int wholeLen = tcore_base64_encodePieces(whole.data(), &joined, 1,
+                                                               static_cast<int>(whole.size()));
                 std::vector<char> text(whole.size(), 'x');
                 tcore_base64_middle* job = tcore_base64_startMiddle(text.data(), before, m, middle);
                 ASSERT_NE(job, nullptr);

@@ -220,8 +220,8 @@ TEST_F(SignTest, LargeAttachedTextIsWholeAndGivenBack)
 // signature that fails gives its code, and the text taken for it back.
 TEST_F(SignTest, LargeDataSignsAroundTheSizeItsTextIsWrittenAhead)
 {
-    RegisteredTokens tokens({token("SN1", tokenContainer("c1", "sm2_zhang")),
-                             token("SN-RSA", tokenContainer("c1", "rsa_wang"))});
+    RegisteredTokens tokens(
+        {token("SN1", tokenContainer("c1", "sm2_zhang")), token("SN-RSA", tokenContainer("c1", "rsa_wang"))});
     std::string data((size_t{4} << 20) + 2, '\0');
     for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<char>(i * 29 + (i >> 11));
     const struct {
@@ -241,10 +241,9 @@ TEST_F(SignTest, LargeDataSignsAroundTheSizeItsTextIsWrittenAhead)
 
 TEST_F(SignTest, LargeDataWhoseSignatureFailsGivesItsCode)
 {
-    RegisteredTokens tokens({tokenState({tokenDevice("dev", "Label", "SN1",
-                                                     {tokenApplication("app", "111111",
-                                                                       {tokenContainer("c1", "sm2_zhang")})})},
-                                        {tokenFault("SKF_ECCSignData", "fail")})});
+    RegisteredTokens tokens({tokenState(
+        {tokenDevice("dev", "Label", "SN1", {tokenApplication("app", "111111", {tokenContainer("c1", "sm2_zhang")})})},
+        {tokenFault("SKF_ECCSignData", "fail")})});
     ASSERT_EQ(Sgn_SelectCertByKeySn("SN1", cert, sizeof cert), 0);
     const std::string text = sign(std::string(size_t{5} << 20, 'd'), 1, "111111");
     ASSERT_FALSE(text.empty());

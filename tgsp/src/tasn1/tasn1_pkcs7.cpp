@@ -278,8 +278,7 @@ int layoutOf(int contentLen, Signer* signer, Layout* out)
 int tasn1_p7sign_attachedLength(int contentLen, const unsigned char* cert, int certLen, int sigLen, int digestKid,
                                 int* headLen)
 {
-    if (contentLen <= 0 || cert == nullptr || certLen <= 0 || sigLen <= 0 || headLen == nullptr)
-        return TCORE_ERR_PARAM;
+    if (contentLen <= 0 || cert == nullptr || certLen <= 0 || sigLen <= 0 || headLen == nullptr) return TCORE_ERR_PARAM;
     // Only the signature's length counts: zeros stand in for its bytes.
     auto* zeros = static_cast<unsigned char*>(tcore_zalloc(static_cast<size_t>(sigLen)));
     Signer signer;

@@ -5,11 +5,11 @@
 #include <thread>
 
 struct tcore_base64_middle {
-    int offset = 0;                 // bytes of the whole before the middle
+    int offset = 0;  // bytes of the whole before the middle
     const unsigned char* data = nullptr;
     int len = 0;
-    int skipped = 0;                // the middle's first bytes that end the group `before` begins
-    int written = 0;                // bytes written from there on: whole groups only
+    int skipped = 0;  // the middle's first bytes that end the group `before` begins
+    int written = 0;  // bytes written from there on: whole groups only
     std::thread worker;
 };
 
