@@ -43,7 +43,8 @@ int checkValidity(const twcyt_cert* cert)
 
 // Where the base64 text goes: the caller's buffer of `size` bytes, or, when
 // `made` is set, a new block of exactly the text and its NUL, taken once the
-// SignedData's length is known and handed back through `made`.
+// SignedData's length is known and handed back through `made` (large
+// attached data takes it before signing instead: see startContentText).
 struct TextOut {
     char* buffer;
     int size;
