@@ -51,22 +51,16 @@ struct TextOut {
     char** made;
 };
 
-// The content's part of a new text, being written while the signature is
-// made; `headLen` is where the content starts in the SignedData.
-struct TextAhead {
-    tcore_base64_middle* job = nullptr;
-    int headLen = 0;
-};
-
 // Large attached data for a new text: the text is taken for the longest
 // signature the certificate can give and the content's part of it is
 // started. Nothing is started where the bytes before the content could
 // change in number with the signature's length, so that the content's
-// place in the text is known before the signature is.
-TextAhead startContentText(const unsigned char* data, int dataLen, const twcyt_cert* cert, int digestKid, TextOut* text)
+// place in the text is known before the signature is. Null when nothing
+// was started.
+tcore_base64_middle* startContentText(const unsigned char* data, int dataLen, const twcyt_cert* cert, int digestKid,
+                                      TextOut* text)
 {
-    TextAhead ahead;
-    if (text->made == nullptr || dataLen < kTextAheadFrom) return ahead;
+    if (text->made == nullptr || dataLen < kTextAheadFrom) return nullptr;
     int certLen = 0;
     const unsigned char* certDer = twcyt_cert_der(cert, &certLen);
     const int longest = twcyt_cert_isSm2(cert) == 1 ? kLongestSm2Signature : TWCYT_SIG_AREA;
@@ -74,22 +68,20 @@ TextAhead startContentText(const unsigned char* data, int dataLen, const twcyt_c
     tasn1_p7sign_attachedLength(dataLen, certDer, certLen, 1, digestKid, &shortestHead);
     const int total = tasn1_p7sign_attachedLength(dataLen, certDer, certLen, longest, digestKid, &longestHead);
     const int64_t textSize = (static_cast<int64_t>(total) + 2) / 3 * 4 + 1;
-    if (total < 0 || shortestHead != longestHead || textSize > INT32_MAX) return ahead;
+    if (total < 0 || shortestHead != longestHead || textSize > INT32_MAX) return nullptr;
     text->size = static_cast<int>(textSize);
     text->buffer = static_cast<char*>(tcore_allocLarge(static_cast<size_t>(text->size)));
     *text->made = text->buffer;
-    ahead.job = tcore_base64_startMiddle(text->buffer, longestHead, data, dataLen);
-    ahead.headLen = longestHead;
-    return ahead;
+    return tcore_base64_startMiddle(text->buffer, longestHead, data, dataLen);
 }
 
-// Waits for a content text started ahead and, when `unused`, gives its text
+// Waits for a content text started ahead and gives the text taken for it
 // up again.
-void endContentText(TextAhead* ahead, TextOut* text, bool unused)
+void dropContentText(tcore_base64_middle** ahead, TextOut* text)
 {
-    tcore_base64_dropMiddle(ahead->job);
-    ahead->job = nullptr;
-    if (!unused || text->made == nullptr || *text->made == nullptr) return;
+    tcore_base64_dropMiddle(*ahead);
+    *ahead = nullptr;
+    if (text->made == nullptr || *text->made == nullptr) return;
     tcore_free(*text->made);
     *text->made = nullptr;
     *text = TextOut{nullptr, 0, text->made};
@@ -100,7 +92,8 @@ void endContentText(TextAhead* ahead, TextOut* text, bool unused)
 // text: a large signature never holds a second copy of the data, only the
 // text it is asked for, and touches no page beyond it.
 int encodeAndBase64(const unsigned char* data, int dataLen, bool attached, const twcyt_cert* cert,
-                    const unsigned char* signature, int sigLen, int digestKid, TextOut text, TextAhead* ahead)
+                    const unsigned char* signature, int sigLen, int digestKid, TextOut text,
+                    tcore_base64_middle** ahead)
 {
     int certLen = 0;
     const unsigned char* certDer = twcyt_cert_der(cert, &certLen);
@@ -114,17 +107,18 @@ int encodeAndBase64(const unsigned char* data, int dataLen, bool attached, const
                     attached ? "tasn1_p7sign_encode_attach failed %d (%d)"
                              : "tasn1_p7sign_encode_detach failed %d (%d)",
                     DSC_ACX_ERR_ENCODE, derLen);
-        endContentText(ahead, &text, true);
+        dropContentText(ahead, &text);
         return DSC_ACX_ERR_ENCODE;
     }
     const tcore_bytes head{attached ? pieces.head : der, attached ? pieces.headLen : derLen};
     const tcore_bytes content{pieces.content, pieces.contentLen};
     const tcore_bytes tail{pieces.tail, pieces.tailLen};
     const int64_t textSize = (static_cast<int64_t>(derLen) + 2) / 3 * 4 + 1;
-    // A text taken ahead serves if the signature fits it and left the
-    // content where it was placed; otherwise it is taken again here.
+    // A text taken ahead serves if the signature fits it; otherwise it is
+    // taken again here. Where the signature moved the content, the whole
+    // text is written again when finished.
     const bool takenAhead = text.made != nullptr && text.buffer != nullptr;
-    if (takenAhead && (textSize > text.size || head.len != ahead->headLen)) endContentText(ahead, &text, true);
+    if (takenAhead && textSize > text.size) dropContentText(ahead, &text);
     if (text.made != nullptr && text.buffer == nullptr && textSize <= INT32_MAX) {
         // Room for an error code's text too, should the encoding fail.
         text.size = static_cast<int>(textSize > kCodeText ? textSize : kCodeText);
@@ -137,8 +131,8 @@ int encodeAndBase64(const unsigned char* data, int dataLen, bool attached, const
     } else if (text.size < 0) {
         result = DSC_ACX_ERR_CERT_BUFFER;
     } else {
-        result = tcore_base64_finishAround(ahead->job, text.buffer, head, content, tail, text.size);
-        ahead->job = nullptr;
+        result = tcore_base64_finishAround(*ahead, text.buffer, head, content, tail, text.size);
+        *ahead = nullptr;
         // The host reads the text up to its NUL: a text that fills the
         // buffer to the last byte has none, and is refused like a longer one.
         if (result >= text.size) result = TCORE_ERR_BUFSIZE;
@@ -187,9 +181,9 @@ int p7sign(const unsigned char* data, int dataLen, bool attached, TextOut text)
     if (result == 0) {
         int digestKid = twcyt_cert_isSm2(cert) == 1 ? TASN1_KID_SM3 : TASN1_KID_SHA1;
         auto* signature = static_cast<unsigned char*>(tcore_zalloc(TWCYT_SIG_AREA));
-        TextAhead ahead = attached ? startContentText(data, dataLen, cert, digestKid, &text) : TextAhead{};
+        tcore_base64_middle* ahead = attached ? startContentText(data, dataLen, cert, digestKid, &text) : nullptr;
         int sigLen = record->source->sign(record, data, dataLen, digestKid, signature);
-        if (sigLen < 0) endContentText(&ahead, &text, true);
+        if (sigLen < 0) dropContentText(&ahead, &text);
         result = sigLen < 0
                      ? sigLen
                      : encodeAndBase64(data, dataLen, attached, cert, signature, sigLen, digestKid, text, &ahead);
