@@ -23,20 +23,16 @@ std::mutex providersLock;
 tcore_list* providers = nullptr;
 int nextProviderId = TUTIL_SKF_FIRST_PROVIDER_ID;
 
-tutil_skf_provider* findLocked(bool (*matches)(const tutil_skf_provider*, const void*), const void* key)
+// The first listed library `matches` accepts, looked up under the lock.
+template <class Match>
+tutil_skf_provider* find(Match matches)
 {
+    std::lock_guard<std::mutex> hold(providersLock);
     for (int i = 0; providers != nullptr && i < providers->count; ++i) {
         auto* p = static_cast<tutil_skf_provider*>(providers->items[i]);
-        if (matches(p, key)) return p;
+        if (matches(p)) return p;
     }
     return nullptr;
-}
-
-bool hasId(const tutil_skf_provider* p, const void* id) { return p->id == *static_cast<const int*>(id); }
-
-bool hasPath(const tutil_skf_provider* p, const void* path)
-{
-    return std::strcmp(p->path, static_cast<const char*>(path)) == 0;
 }
 
 struct FunctionEntry {
@@ -59,15 +55,13 @@ const FunctionEntry kFunctions[] = {
 
 tutil_skf_provider* tutil_skf_findProviderById(int id)
 {
-    std::lock_guard<std::mutex> hold(providersLock);
-    return findLocked(hasId, &id);
+    return find([id](const tutil_skf_provider* p) { return p->id == id; });
 }
 
 tutil_skf_provider* tutil_skf_findProviderByPath(const char* path)
 {
     if (path == nullptr) return nullptr;
-    std::lock_guard<std::mutex> hold(providersLock);
-    return findLocked(hasPath, path);
+    return find([path](const tutil_skf_provider* p) { return std::strcmp(p->path, path) == 0; });
 }
 
 int tutil_skf_load(const char* path)

@@ -89,14 +89,11 @@ int signDigest(tutil_skf_provider* p, tutil_skf_cert* cert, unsigned char* diges
     return result;
 }
 
-int signNow(tutil_skf_cert* cert, const unsigned char* data, int dataLen, int digestKid, unsigned char* sigOut)
+// The calls themselves, on checked arguments and the certificate's library.
+int signNow(tutil_skf_provider* p, tutil_skf_cert* cert, const unsigned char* data, int dataLen, int digestKid,
+            unsigned char* sigOut)
 {
-    int rc = tutil_skf_cert_check(cert);
-    if (rc < 0) return rc;
-    if (data == nullptr || dataLen <= 0 || sigOut == nullptr) return TCORE_ERR_PARAM;
-    tutil_skf_provider* p = tutil_skf_findProviderById(cert->providerId);
-    if (p == nullptr) return TUTIL_SKF_ERR_NO_PROVIDER;
-    rc = tutil_skf_cert_open(cert);
+    int rc = tutil_skf_cert_open(cert);
     if (rc < 0) return rc;
 
     int result = verifyPinOnOpenChain(p, cert, nullptr);
@@ -117,11 +114,8 @@ int signNow(tutil_skf_cert* cert, const unsigned char* data, int dataLen, int di
     return result;
 }
 
-int verifyPinNow(tutil_skf_cert* cert, int* retryOut)
+int verifyPinNow(tutil_skf_provider* p, tutil_skf_cert* cert, int* retryOut)
 {
-    if (cert == nullptr || cert->pin[0] == 0) return TCORE_ERR_PARAM;
-    tutil_skf_provider* p = tutil_skf_findProviderById(cert->providerId);
-    if (p == nullptr) return TUTIL_SKF_ERR_NO_PROVIDER;
     int rc = tutil_skf_cert_open(cert);
     if (rc < 0) return rc;
     rc = verifyPinOnOpenChain(p, cert, retryOut);
@@ -169,9 +163,22 @@ tutil_skf_provider* providerOf(const tutil_skf_cert* cert)
     return cert != nullptr ? tutil_skf_findProviderById(cert->providerId) : nullptr;
 }
 
+// Runs `task` within the deadline and gives what `read` takes from it, or
+// TUTIL_SKF_ERR_NO_ANSWER.
+template <class Task, class Read>
+int runAndRead(Task* task, int deadlineMs, Read read)
+{
+    int rc = tutil_skf_runOneBounded(task, deadlineMs);
+    if (rc < 0) return rc;
+    int result = read(*task);
+    delete task;
+    return result;
+}
+
 // Each task holds its own reference to the certificate record, so a late
 // answer finds it whatever the caller has released meanwhile.
 struct SignTask : tutil_skf_task {
+    tutil_skf_provider* provider;
     tutil_skf_cert* cert;
     const unsigned char* data;
     unsigned char* copy = nullptr;
@@ -180,8 +187,8 @@ struct SignTask : tutil_skf_task {
     int result = TUTIL_SKF_ERR_SIGN;
     unsigned char signature[TUTIL_SKF_SIG_MAX] = {0};
 
-    SignTask(const tutil_skf_provider* p, tutil_skf_cert* c, const unsigned char* d, int len, int kid, bool ownCopy)
-        : tutil_skf_task(p->path), cert(tutil_skf_cert_retain(c)), data(d), dataLen(len), digestKid(kid)
+    SignTask(tutil_skf_provider* p, tutil_skf_cert* c, const unsigned char* d, int len, int kid, bool ownCopy)
+        : tutil_skf_task(p->path), provider(p), cert(tutil_skf_cert_retain(c)), data(d), dataLen(len), digestKid(kid)
     {
         if (ownCopy) {
             copy = static_cast<unsigned char*>(tcore_allocLarge(static_cast<size_t>(len)));
@@ -194,21 +201,22 @@ struct SignTask : tutil_skf_task {
         tutil_skf_cert_release(cert);
         tcore_free(copy);
     }
-    void run() override { result = signNow(cert, data, dataLen, digestKid, signature); }
+    void run() override { result = signNow(provider, cert, data, dataLen, digestKid, signature); }
 };
 
 struct VerifyPinTask : tutil_skf_task {
+    tutil_skf_provider* provider;
     tutil_skf_cert* cert;
     int retry;
     int result = TUTIL_SKF_ERR_VERIFY_PIN;
 
     // `retry` starts as the caller's, which only a refused PIN changes.
-    VerifyPinTask(const tutil_skf_provider* p, tutil_skf_cert* c, int callerRetry)
-        : tutil_skf_task(p->path), cert(tutil_skf_cert_retain(c)), retry(callerRetry)
+    VerifyPinTask(tutil_skf_provider* p, tutil_skf_cert* c, int callerRetry)
+        : tutil_skf_task(p->path), provider(p), cert(tutil_skf_cert_retain(c)), retry(callerRetry)
     {
     }
     ~VerifyPinTask() override { tutil_skf_cert_release(cert); }
-    void run() override { result = verifyPinNow(cert, &retry); }
+    void run() override { result = verifyPinNow(provider, cert, &retry); }
 };
 
 struct ChangePinTask : tutil_skf_task {
@@ -255,13 +263,11 @@ int tutil_skf_sign(tutil_skf_cert* cert, const unsigned char* data, int dataLen,
     if (data == nullptr || dataLen <= 0 || sigOut == nullptr) return TCORE_ERR_PARAM;
     tutil_skf_provider* p = providerOf(cert);
     if (p == nullptr) return TUTIL_SKF_ERR_NO_PROVIDER;
-    auto* task = new SignTask(p, cert, data, dataLen, digestKid, deadlineMs > 0);
-    rc = tutil_skf_runOneBounded(task, deadlineMs);
-    if (rc < 0) return rc;
-    int result = task->result;
-    if (result > 0) std::memcpy(sigOut, task->signature, static_cast<size_t>(result));
-    delete task;
-    return result;
+    return runAndRead(new SignTask(p, cert, data, dataLen, digestKid, deadlineMs > 0), deadlineMs,
+                      [&](const SignTask& t) {
+                          if (t.result > 0) std::memcpy(sigOut, t.signature, static_cast<size_t>(t.result));
+                          return t.result;
+                      });
 }
 
 int tutil_skf_verifyPin(tutil_skf_cert* cert, int* retryOut, int deadlineMs)
@@ -269,13 +275,11 @@ int tutil_skf_verifyPin(tutil_skf_cert* cert, int* retryOut, int deadlineMs)
     if (cert == nullptr || cert->pin[0] == 0) return TCORE_ERR_PARAM;
     tutil_skf_provider* p = providerOf(cert);
     if (p == nullptr) return TUTIL_SKF_ERR_NO_PROVIDER;
-    auto* task = new VerifyPinTask(p, cert, retryOut != nullptr ? *retryOut : 0);
-    int rc = tutil_skf_runOneBounded(task, deadlineMs);
-    if (rc < 0) return rc;
-    int result = task->result;
-    if (retryOut != nullptr) *retryOut = task->retry;
-    delete task;
-    return result;
+    return runAndRead(new VerifyPinTask(p, cert, retryOut != nullptr ? *retryOut : 0), deadlineMs,
+                      [&](const VerifyPinTask& t) {
+                          if (retryOut != nullptr) *retryOut = t.retry;
+                          return t.result;
+                      });
 }
 
 int tutil_skf_changePin(int providerId, const char* deviceName, const char* applicationName, const char* oldPin,
@@ -289,11 +293,9 @@ int tutil_skf_changePin(int providerId, const char* deviceName, const char* appl
         TCORE_TRACE(TSRC_SKF, "tutil_skf_findProviderById failed");
         return TUTIL_SKF_ERR_NO_PROVIDER;
     }
-    auto* task = new ChangePinTask(p, deviceName, applicationName, oldPin, newPin, *retryOut);
-    int rc = tutil_skf_runOneBounded(task, deadlineMs);
-    if (rc < 0) return rc;
-    int result = task->result;
-    *retryOut = task->retry;
-    delete task;
-    return result;
+    return runAndRead(new ChangePinTask(p, deviceName, applicationName, oldPin, newPin, *retryOut), deadlineMs,
+                      [&](const ChangePinTask& t) {
+                          *retryOut = t.retry;
+                          return t.result;
+                      });
 }

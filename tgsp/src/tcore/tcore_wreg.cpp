@@ -72,6 +72,18 @@ int openForReading(const WCHAR* subkey, KeyGuard& guard)
     return TCORE_ERR_REG_OPEN;
 }
 
+// The wide form of a key or value name into `out`; nothing for a null or
+// empty one. 0 or the conversion's failure.
+int widen(const char* text, Freed& out)
+{
+    if (text == nullptr || text[0] == 0) return 0;
+    WCHAR* w = nullptr;
+    int rc = tcore_mbToWide(text, 0, &w);
+    if (rc < 0) return rc;
+    out.p = w;
+    return 0;
+}
+
 }  // namespace
 
 int tcore_wreg_queryValue(void* out, const WCHAR* subkey, int cap, const WCHAR* valueName)
@@ -85,18 +97,9 @@ int tcore_wreg_queryValue(void* out, const WCHAR* subkey, int cap, const WCHAR* 
 int tcore_wreg_getValue(const char* subkey, const char* valueName, char* out)
 {
     Freed wideKey, wideName;
-    if (subkey != nullptr && subkey[0] != 0) {
-        WCHAR* w = nullptr;
-        int rc = tcore_mbToWide(subkey, 0, &w);
-        if (rc < 0) return rc;
-        wideKey.p = w;
-    }
-    if (valueName != nullptr && valueName[0] != 0) {
-        WCHAR* w = nullptr;
-        int rc = tcore_mbToWide(valueName, 0, &w);
-        if (rc < 0) return rc;
-        wideName.p = w;
-    }
+    int widened = widen(subkey, wideKey);
+    if (widened == 0) widened = widen(valueName, wideName);
+    if (widened < 0) return widened;
     auto* name = static_cast<const WCHAR*>(wideName.p);
     // The key is opened once for its size and its value.
     KeyGuard guard;
@@ -129,15 +132,7 @@ int tcore_wreg_getNumber(const char* subkey, const char* valueName, unsigned* ou
 {
     if (out == nullptr) return TCORE_ERR_PARAM;
     Freed wideKey, wideName;
-    WCHAR* w = nullptr;
-    if (subkey != nullptr && subkey[0] != 0) {
-        if (tcore_mbToWide(subkey, 0, &w) < 0) return TCORE_ERR_PARAM;
-        wideKey.p = w;
-    }
-    if (valueName != nullptr && valueName[0] != 0) {
-        if (tcore_mbToWide(valueName, 0, &w) < 0) return TCORE_ERR_PARAM;
-        wideName.p = w;
-    }
+    if (widen(subkey, wideKey) < 0 || widen(valueName, wideName) < 0) return TCORE_ERR_PARAM;
     KeyGuard guard;
     int opened = openForReading(static_cast<const WCHAR*>(wideKey.p), guard);
     if (opened < 0) return opened;
