@@ -107,6 +107,7 @@ void tutil_skf_cert_release(void* item)
     if (__atomic_fetch_sub(&cert->refCount, 1, __ATOMIC_ACQ_REL) > 0) return;
     tutil_skf_cert_close(cert);
     std::memset(cert->pin, 0, sizeof cert->pin);  // the PIN does not outlive its record
+    tcore_free(cert->certificate);
     tcore_free(cert);
 }
 

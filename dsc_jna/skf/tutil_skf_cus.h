@@ -67,7 +67,10 @@ struct tutil_skf_cert {
     DEVHANDLE hDev;
     HAPPLICATION hApp;
     HCONTAINER hContainer;
-    unsigned char certificate[TUTIL_SKF_CERT_MAX];
+    // The certificate's DER, certificateLen bytes, owned by the record: the
+    // exact size, not TUTIL_SKF_CERT_MAX, so a walk over many containers
+    // takes and clears small blocks.
+    unsigned char* certificate;
     int certificateLen;
     unsigned int containerType;
     int refCount;  // extra holders; 0 for a record with one holder

@@ -265,18 +265,19 @@ int tutil_skf_findAppCerts(tutil_skf_provider* p, HAPPLICATION hApp, const char*
         if (rc != SAR_OK) {
             TCORE_TRACE(TSRC_SKF, "skf_getContainerType %s failed %8x, continue", name, rc);
         } else {
-            auto* cert = static_cast<tutil_skf_cert*>(tcore_zalloc(sizeof(tutil_skf_cert)));
-            cert->containerType = type;
+            unsigned char der[TUTIL_SKF_CERT_MAX];
             SKF_ULONG len = TUTIL_SKF_CERT_MAX;
-            rc = p->skf_exportCertificate(hContainer, TRUE, cert->certificate, &len);
+            rc = p->skf_exportCertificate(hContainer, TRUE, der, &len);
             if (rc != SAR_OK) {
                 TCORE_TRACE(TSRC_SKF, "skf_exportCertificate sign %s failed %8x, continue", name, rc);
-                tcore_free(cert);
             } else if (len == 0 || len > TUTIL_SKF_CERT_MAX) {
                 TCORE_TRACE(TSRC_SKF, "skf_exportCertificate sign %s gave length %u, continue", name, len);
-                tcore_free(cert);
             } else {
+                auto* cert = static_cast<tutil_skf_cert*>(tcore_zalloc(sizeof(tutil_skf_cert)));
+                cert->certificate = static_cast<unsigned char*>(tcore_zalloc(len));
+                std::memcpy(cert->certificate, der, len);
                 cert->certificateLen = static_cast<int>(len);
+                cert->containerType = type;
                 cert->providerId = p->id;
                 copyName(cert->deviceName, deviceName);
                 copyName(cert->applicationName, applicationName);
