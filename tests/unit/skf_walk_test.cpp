@@ -135,6 +135,39 @@ TEST(SkfWalkTest, OneFailingObjectIsSkippedAndTheRestFound)
     }
 }
 
+// A record keeps exactly the bytes the token exported, up to the 4 KiB a
+// certificate may have; a longer one does not fit the export and is skipped.
+TEST(SkfWalkTest, CertificatesUpToTheLimitAreKeptWhole)
+{
+    const std::string key = tokenContainer("k", "sm2_zhang");
+    const size_t certAt = key.find("\"sign_cert\"");
+    ASSERT_NE(certAt, std::string::npos);
+    for (size_t size :
+         {size_t{1}, size_t{TUTIL_SKF_CERT_MAX - 1}, size_t{TUTIL_SKF_CERT_MAX}, size_t{TUTIL_SKF_CERT_MAX + 1}}) {
+        std::string bytes, hex;
+        for (size_t i = 0; i < size; ++i) {
+            bytes.push_back(static_cast<char>(i * 7 + size));
+            static const char digits[] = "0123456789abcdef";
+            hex += digits[static_cast<unsigned char>(bytes.back()) >> 4];
+            hex += digits[static_cast<unsigned char>(bytes.back()) & 15];
+        }
+        std::string container = key.substr(0, certAt) + "\"sign_cert\": \"" + hex + "\"}";
+        TokenVendor vendor(libraryFileName("certsize"),
+                           tokenState({tokenDevice("d", "D", "SN", {tokenApplication("a", "1", {container})})}));
+        tcore_list* list = nullptr;
+        int found = tutil_skf_findAllCerts(tutil_skf_load(vendor.path().c_str()), &list);
+        EXPECT_EQ(found, size > TUTIL_SKF_CERT_MAX ? 0 : 1) << size;
+        if (found == 1) {
+            auto* cert = static_cast<const tutil_skf_cert*>(list->items[0]);
+            EXPECT_EQ(std::string(reinterpret_cast<const char*>(cert->certificate),
+                                  static_cast<size_t>(cert->certificateLen)),
+                      bytes)
+                << size;
+        }
+        tcore_list_free(list);
+    }
+}
+
 TEST(SkfWalkTest, FailingDeviceListFailsTheWalk)
 {
     struct Case {
