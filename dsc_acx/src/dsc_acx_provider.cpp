@@ -11,16 +11,22 @@
 #include "tcore_wreg.h"
 #include "tutil_skf_cus.h"
 
-int dsc_acx_getSkfProviderNamesByWow(char names[][DSC_ACX_SLOT])
+namespace {
+
+int openProviders(tcore_wreg_key* providers)
 {
-    tcore_list* keys = nullptr;
-    int rc = tcore_wreg_getKeys(DSC_ACX_SKF_PROVIDER_KEY, &keys);
-    if (rc < 0) {
+    int rc = tcore_wreg_openParent(DSC_ACX_SKF_PROVIDER_KEY, providers);
+    if (rc < 0)
         TCORE_TRACE(TSRC_DSC_ACX, "dsc_acx_getSkfProviderNamesByWow tcore_wreg_getKeys failed %d (%d)",
                     DSC_ACX_ERR_PROVIDER_LIST, rc);
-        tcore_list_free(keys);
-        return DSC_ACX_ERR_PROVIDER_LIST;
-    }
+    return rc;
+}
+
+// Up to 16 subkey names of the opened Provider key.
+int providerNamesOf(tcore_wreg_key providers, char names[][DSC_ACX_SLOT])
+{
+    tcore_list* keys = nullptr;
+    tcore_wreg_getKeysOf(providers, &keys);
     int taken = 0;
     for (int i = 0; keys != nullptr && i < keys->count && taken < DSC_ACX_MAX_PROVIDERS; ++i, ++taken) {
         std::memset(names[taken], 0, DSC_ACX_SLOT);
@@ -30,13 +36,11 @@ int dsc_acx_getSkfProviderNamesByWow(char names[][DSC_ACX_SLOT])
     return taken;
 }
 
-int dsc_acx_getSkfProviderByWow(const char* name, char* path)
+// The library path of the provider whose key is `key` under `parent`.
+int providerPathUnder(tcore_wreg_key parent, const char* key, char* path)
 {
-    if (name == nullptr || name[0] == 0 || path == nullptr) return DSC_ACX_ERR_ARG;
-    char key[DSC_ACX_SLOT] = {0};
-    std::snprintf(key, DSC_ACX_SLOT - 1, "%s\\%s", DSC_ACX_SKF_PROVIDER_KEY, name);
     std::memset(path, 0, DSC_ACX_SLOT);
-    int rc = tcore_wreg_getValue(key, DSC_ACX_SKF_IMAGE_VALUE, path);
+    int rc = tcore_wreg_getValueUnder(parent, key, DSC_ACX_SKF_IMAGE_VALUE, path);
     if (rc < 0) {
         TCORE_TRACE(TSRC_DSC_ACX, "dsc_acx_getSkfProviderByWow tcore_wreg_getValue failed %d (%d)",
                     DSC_ACX_ERR_PROVIDER_PATH, rc);
@@ -45,16 +49,38 @@ int dsc_acx_getSkfProviderByWow(const char* name, char* path)
     return rc;
 }
 
+}  // namespace
+
+int dsc_acx_getSkfProviderNamesByWow(char names[][DSC_ACX_SLOT])
+{
+    tcore_wreg_key providers = nullptr;
+    if (openProviders(&providers) < 0) return DSC_ACX_ERR_PROVIDER_LIST;
+    int taken = providerNamesOf(providers, names);
+    tcore_wreg_closeParent(providers);
+    return taken;
+}
+
+int dsc_acx_getSkfProviderByWow(const char* name, char* path)
+{
+    if (name == nullptr || name[0] == 0 || path == nullptr) return DSC_ACX_ERR_ARG;
+    char key[DSC_ACX_SLOT] = {0};
+    std::snprintf(key, DSC_ACX_SLOT - 1, "%s\\%s", DSC_ACX_SKF_PROVIDER_KEY, name);
+    return providerPathUnder(nullptr, key, path);
+}
+
 int dsc_acx_getSkfProviders(char paths[][DSC_ACX_SLOT])
 {
+    // The Provider key is opened once and each provider's key under it: no
+    // opening of the whole path from the root for each provider, and a name
+    // as long as a key name may be still fits.
+    tcore_wreg_key providers = nullptr;
+    if (openProviders(&providers) < 0) return DSC_ACX_ERR_PROVIDER_LIST;
     char names[DSC_ACX_MAX_PROVIDERS][DSC_ACX_SLOT];
-    int count = dsc_acx_getSkfProviderNamesByWow(names);
-    if (count < 0) return count;
+    int count = providerNamesOf(providers, names);
     int kept = 0;
-    for (int i = 0; i < count; ++i) {
-        std::memset(paths[kept], 0, DSC_ACX_SLOT);
-        if (dsc_acx_getSkfProviderByWow(names[i], paths[kept]) > 0) ++kept;
-    }
+    for (int i = 0; i < count; ++i)
+        if (providerPathUnder(providers, names[i], paths[kept]) > 0) ++kept;
+    tcore_wreg_closeParent(providers);
     return kept;
 }
 

@@ -73,6 +73,21 @@ TEST_F(ProviderTest, ProvidersWithoutUsablePathAreSkipped)
     EXPECT_TRUE(trace.contains("dsc_acx_getSkfProviderByWow tcore_wreg_getValue failed -1034 (-10003)"));
 }
 
+// A provider's key is read under the Provider key, so a name as long as a
+// key name may be (255 characters) is found although the whole path from
+// the root would not fit a slot.
+TEST_F(ProviderTest, ProvidersWithLongNamesAreFound)
+{
+    const std::string longest(255, 'n'), long240(240, 'm');
+    test_registry_install(std::string(kRegHeader) + providerWithPath(long240, "/skf/m.so") +
+                          providerWithPath(longest, "/skf/n.so") + providerWithPath("short", "/skf/s.so"));
+    char names[DSC_ACX_MAX_PROVIDERS][DSC_ACX_SLOT];
+    ASSERT_EQ(dsc_acx_getSkfProviderNamesByWow(names), 3);
+    EXPECT_EQ(names[0], long240);
+    EXPECT_EQ(names[1], longest);
+    EXPECT_EQ(paths(), (std::vector<std::string>{"/skf/m.so", "/skf/n.so", "/skf/s.so"}));
+}
+
 TEST_F(ProviderTest, MissingProviderKeyIsReportedAndTraced)
 {
     test_registry_clear();

@@ -146,6 +146,41 @@ TEST_F(WregTest, ListsSubkeysInCaseInsensitiveOrder)
     EXPECT_EQ(tcore_wreg_getKeys("SOFTWARE\\TARNO_II", nullptr), TCORE_ERR_PARAM);
 }
 
+// A key opened once reads its subkeys' values by their own names, as the
+// whole path from the root would; the parent stays usable until closed.
+TEST_F(WregTest, ValuesUnderAnOpenedParent)
+{
+    tcore_wreg_key parent = nullptr;
+    ASSERT_EQ(tcore_wreg_openParent("SOFTWARE\\TARNO_II\\Test", &parent), 0);
+    ASSERT_NE(parent, nullptr);
+    tcore_list* list = nullptr;
+    EXPECT_EQ(tcore_wreg_getKeysOf(parent, &list), 3);
+    EXPECT_EQ(names(list), (std::vector<std::string>{"sub a", "Sub B", "SUB C"}));
+    tcore_list_free(list);
+    tcore_wreg_closeParent(parent);
+
+    ASSERT_EQ(tcore_wreg_openParent("SOFTWARE\\TARNO_II", &parent), 0);
+    char out[256];
+    EXPECT_EQ(tcore_wreg_getValueUnder(parent, "Test", "Text", out), 20);
+    EXPECT_STREQ(out, "C:\\Tokens\\vendor.dll");
+    EXPECT_EQ(tcore_wreg_getValueUnder(parent, "Test", "", out), 12);  // the default value
+    EXPECT_STREQ(out, "default text");
+    EXPECT_EQ(tcore_wreg_getValueUnder(parent, "Test", "Long", out), TCORE_ERR_BUFSIZE);
+    EXPECT_EQ(tcore_wreg_getValueUnder(parent, "Leaf", "Text", out), TCORE_ERR_REG_QUERY);
+    EXPECT_EQ(tcore_wreg_getValueUnder(parent, "Nothing", "Text", out), TCORE_ERR_REG_OPEN);
+    EXPECT_EQ(tcore_wreg_getValueUnder(parent, "Test\\Sub B", "Text", out), TCORE_ERR_REG_QUERY);
+    tcore_wreg_closeParent(parent);
+
+    // Null stands for the root, for opening and reading alike.
+    EXPECT_EQ(tcore_wreg_openParent("", &parent), 0);
+    EXPECT_EQ(parent, nullptr);
+    EXPECT_EQ(tcore_wreg_getValueUnder(nullptr, "SOFTWARE\\TARNO_II\\Test", "Text", out), 20);
+    EXPECT_EQ(tcore_wreg_openParent("SOFTWARE\\TARNO_II\\Nothing", &parent), TCORE_ERR_REG_OPEN);
+    EXPECT_EQ(parent, nullptr);
+    EXPECT_EQ(tcore_wreg_openParent("SOFTWARE", nullptr), TCORE_ERR_PARAM);
+    EXPECT_EQ(tcore_wreg_getKeysOf(nullptr, nullptr), TCORE_ERR_PARAM);
+}
+
 TEST(LoadLibraryTest, LoadsByPathAndRefusesNothing)
 {
     EXPECT_EQ(tcore_loadLibrary(nullptr), nullptr);

@@ -24,14 +24,18 @@ constexpr REGSAM kEnumerateAccess = KEY_ENUMERATE_SUB_KEYS | kView;  // 0x208 in
 constexpr int kMaxText = 255;
 constexpr DWORD kNameUnits = 256;
 
-// Closes an opened key, never the root itself.
+// The key a call reads: one it opened and closes, or the root or a
+// caller's opened key, which it leaves open.
 struct KeyGuard {
     HKEY key = HKEY_LOCAL_MACHINE;
+    bool owned = false;
     ~KeyGuard()
     {
-        if (key != HKEY_LOCAL_MACHINE) RegCloseKey(key);
+        if (owned) RegCloseKey(key);
     }
 };
+
+HKEY rootOr(tcore_wreg_key parent) { return parent != nullptr ? static_cast<HKEY>(parent) : HKEY_LOCAL_MACHINE; }
 
 struct Freed {
     void* p = nullptr;
@@ -62,14 +66,22 @@ int queryOpenKey(HKEY key, void* out, int cap, const WCHAR* valueName)
     return static_cast<int>(read);
 }
 
-// Opens `subkey` for reading into `guard`; the root itself for a null or
-// empty one.
+// Opens `subkey` under `parent` with `access` into `guard`; `parent`
+// itself for a null or empty one.
+int openUnder(HKEY parent, const WCHAR* subkey, REGSAM access, KeyGuard& guard)
+{
+    guard.key = parent;
+    if (subkey == nullptr || lstrlenW(subkey) == 0) return 0;
+    HKEY opened = nullptr;
+    if (RegOpenKeyExW(parent, subkey, 0, access, &opened) != ERROR_SUCCESS) return TCORE_ERR_REG_OPEN;
+    guard.key = opened;
+    guard.owned = true;
+    return 0;
+}
+
 int openForReading(const WCHAR* subkey, KeyGuard& guard)
 {
-    if (subkey == nullptr || lstrlenW(subkey) == 0) return 0;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, subkey, 0, kReadAccess, &guard.key) == ERROR_SUCCESS) return 0;
-    guard.key = HKEY_LOCAL_MACHINE;
-    return TCORE_ERR_REG_OPEN;
+    return openUnder(HKEY_LOCAL_MACHINE, subkey, kReadAccess, guard);
 }
 
 // The wide form of a key or value name into `out`; nothing for a null or
@@ -96,6 +108,11 @@ int tcore_wreg_queryValue(void* out, const WCHAR* subkey, int cap, const WCHAR* 
 
 int tcore_wreg_getValue(const char* subkey, const char* valueName, char* out)
 {
+    return tcore_wreg_getValueUnder(nullptr, subkey, valueName, out);
+}
+
+int tcore_wreg_getValueUnder(tcore_wreg_key parent, const char* subkey, const char* valueName, char* out)
+{
     Freed wideKey, wideName;
     int widened = widen(subkey, wideKey);
     if (widened == 0) widened = widen(valueName, wideName);
@@ -103,7 +120,7 @@ int tcore_wreg_getValue(const char* subkey, const char* valueName, char* out)
     auto* name = static_cast<const WCHAR*>(wideName.p);
     // The key is opened once for its size and its value.
     KeyGuard guard;
-    int opened = openForReading(static_cast<const WCHAR*>(wideKey.p), guard);
+    int opened = openUnder(rootOr(parent), static_cast<const WCHAR*>(wideKey.p), kReadAccess, guard);
     if (opened < 0) return opened;
     int size = queryOpenKey(guard.key, nullptr, 0, name);
     if (size < 0) return size;
@@ -166,24 +183,43 @@ int tcore_wreg_getNumber(const char* subkey, const char* valueName, unsigned* ou
 int tcore_wreg_getKeys(const char* subkey, tcore_list** list)
 {
     if (list == nullptr) return TCORE_ERR_PARAM;
+    tcore_wreg_key key = nullptr;
+    int opened = tcore_wreg_openParent(subkey, &key);
+    if (opened < 0) return opened;
+    int count = tcore_wreg_getKeysOf(key, list);
+    tcore_wreg_closeParent(key);
+    return count;
+}
+
+int tcore_wreg_openParent(const char* subkey, tcore_wreg_key* key)
+{
+    if (key == nullptr) return TCORE_ERR_PARAM;
+    *key = nullptr;
+    Freed wideKey;
+    int widened = widen(subkey, wideKey);
+    if (widened < 0) return widened;
     KeyGuard guard;
-    if (subkey != nullptr && subkey[0] != 0) {
-        WCHAR* wide = nullptr;
-        int rc = tcore_mbToWide(subkey, 0, &wide);
-        if (rc < 0) return rc;
-        LSTATUS status = RegOpenKeyExW(HKEY_LOCAL_MACHINE, wide, 0, kEnumerateAccess, &guard.key);
-        tcore_free(wide);
-        if (status != ERROR_SUCCESS) {
-            guard.key = HKEY_LOCAL_MACHINE;
-            return TCORE_ERR_REG_OPEN;
-        }
-    }
+    int opened = openUnder(HKEY_LOCAL_MACHINE, static_cast<const WCHAR*>(wideKey.p), kEnumerateAccess, guard);
+    if (opened < 0) return opened;
+    if (guard.owned) *key = guard.key;
+    guard.owned = false;
+    return 0;
+}
+
+void tcore_wreg_closeParent(tcore_wreg_key key)
+{
+    if (key != nullptr) RegCloseKey(static_cast<HKEY>(key));
+}
+
+int tcore_wreg_getKeysOf(tcore_wreg_key key, tcore_list** list)
+{
+    if (list == nullptr) return TCORE_ERR_PARAM;
     int count = 0;
     WCHAR name[kNameUnits];
     for (DWORD index = 0;; ++index) {
         std::memset(name, 0, sizeof name);
         DWORD len = kNameUnits;
-        LSTATUS status = RegEnumKeyExW(guard.key, index, name, &len, nullptr, nullptr, nullptr, nullptr);
+        LSTATUS status = RegEnumKeyExW(rootOr(key), index, name, &len, nullptr, nullptr, nullptr, nullptr);
         // A name too long for the buffer is skipped, so it cannot hide the
         // keys enumerated after it.
         if (status == ERROR_MORE_DATA) continue;

@@ -26,6 +26,19 @@ int tcore_wreg_getNumber(const char* subkey, const char* valueName, unsigned* ou
 // on the first name (items released with tcore_free). Returns the count.
 int tcore_wreg_getKeys(const char* subkey, tcore_list** list);
 
+// A key opened once to list its subkeys and read values under them, instead
+// of opening the whole path from the root for each; null stands for the
+// root itself.
+typedef void* tcore_wreg_key;
+// Opens `subkey` (null or empty: the root) as tcore_wreg_getKeys does: 0,
+// -110021 when it cannot be opened, -10002 without `key`.
+int tcore_wreg_openParent(const char* subkey, tcore_wreg_key* key);
+void tcore_wreg_closeParent(tcore_wreg_key key);
+// tcore_wreg_getKeys of an opened key.
+int tcore_wreg_getKeysOf(tcore_wreg_key key, tcore_list** list);
+// tcore_wreg_getValue of `subkey` under `parent`.
+int tcore_wreg_getValueUnder(tcore_wreg_key parent, const char* subkey, const char* valueName, char* out);
+
 // The loaded module (an HMODULE), or null for a null or empty path or when
 // the library cannot be loaded.
 void* tcore_loadLibrary(const char* path);
