@@ -67,7 +67,7 @@ tcore_base64_middle* startContentText(const unsigned char* data, int dataLen, co
     int shortestHead = -1, longestHead = -2;
     tasn1_p7sign_attachedLength(dataLen, certDer, certLen, 1, digestKid, &shortestHead);
     const int total = tasn1_p7sign_attachedLength(dataLen, certDer, certLen, longest, digestKid, &longestHead);
-    const int64_t textSize = (static_cast<int64_t>(total) + 2) / 3 * 4 + 1;
+    const int64_t textSize = tcore_base64_textLength(total) + 1;
     if (total < 0 || shortestHead != longestHead || textSize > INT32_MAX) return nullptr;
     text->size = static_cast<int>(textSize);
     text->buffer = static_cast<char*>(tcore_allocLarge(static_cast<size_t>(text->size)));
@@ -113,7 +113,7 @@ int encodeAndBase64(const unsigned char* data, int dataLen, bool attached, const
     const tcore_bytes head{attached ? pieces.head : der, attached ? pieces.headLen : derLen};
     const tcore_bytes content{pieces.content, pieces.contentLen};
     const tcore_bytes tail{pieces.tail, pieces.tailLen};
-    const int64_t textSize = (static_cast<int64_t>(derLen) + 2) / 3 * 4 + 1;
+    const int64_t textSize = tcore_base64_textLength(derLen) + 1;
     // A text taken ahead serves if the signature fits it; otherwise it is
     // taken again here. Where the signature moved the content, the whole
     // text is written again when finished.
@@ -234,8 +234,8 @@ char* dsc_acx_sign(const unsigned char* data, int dataLen, int mode, const char*
         const int64_t contentLen = measure(data, dataLen);
         int certLen = 0;
         twcyt_cert_der(dsc_acx_selectedCert->cert, &certLen);
-        int64_t certText = (static_cast<int64_t>(certLen) + 2) / 3 * 4;
-        int64_t size = kOutputReserve + 2 * certText + (attached ? (contentLen + 2) / 3 * 4 : 0);
+        int64_t size = kOutputReserve + 2 * tcore_base64_textLength(certLen) +
+                       (attached ? tcore_base64_textLength(contentLen) : 0);
         if (size > INT32_MAX) {
             rc = DSC_ACX_ERR_BASE64;
         } else {

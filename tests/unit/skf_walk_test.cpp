@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "fixtures.h"
 #include "temp_dir.h"
 #include "token_vendor.h"
 #include "trace_capture.h"
@@ -144,14 +145,9 @@ TEST(SkfWalkTest, CertificatesUpToTheLimitAreKeptWhole)
     ASSERT_NE(certAt, std::string::npos);
     for (size_t size :
          {size_t{1}, size_t{TUTIL_SKF_CERT_MAX - 1}, size_t{TUTIL_SKF_CERT_MAX}, size_t{TUTIL_SKF_CERT_MAX + 1}}) {
-        std::string bytes, hex;
-        for (size_t i = 0; i < size; ++i) {
-            bytes.push_back(static_cast<char>(i * 7 + size));
-            static const char digits[] = "0123456789abcdef";
-            hex += digits[static_cast<unsigned char>(bytes.back()) >> 4];
-            hex += digits[static_cast<unsigned char>(bytes.back()) & 15];
-        }
-        std::string container = key.substr(0, certAt) + "\"sign_cert\": \"" + hex + "\"}";
+        std::string bytes;
+        for (size_t i = 0; i < size; ++i) bytes.push_back(static_cast<char>(i * 7 + size));
+        std::string container = key.substr(0, certAt) + "\"sign_cert\": \"" + hexOf(bytes) + "\"}";
         TokenVendor vendor(libraryFileName("certsize"),
                            tokenState({tokenDevice("d", "D", "SN", {tokenApplication("a", "1", {container})})}));
         tcore_list* list = nullptr;

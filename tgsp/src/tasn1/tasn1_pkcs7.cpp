@@ -237,8 +237,10 @@ namespace {
 // `contentLen` bytes, from the inside out.
 struct Layout {
     tasn1_item* certs = nullptr;  // the certificates' item, a new item
+    tasn1_item digestAlgorithms{};
     int certsSize = 0, signersSize = 0, digestsSize = 0;
     int64_t octets = 0, innerBody = 0, signedBody = 0, signedData = 0, outerBody = 0, total = 0;
+    int64_t head = 0;  // the bytes before the content
 };
 
 // 0, or a negative code with nothing held. After the content come the
@@ -251,8 +253,8 @@ int layoutOf(int contentLen, Signer* signer, Layout* out)
     asSignerInfos(signer->signerInfo);
     l.certsSize = tasn1_item_size(l.certs);
     l.signersSize = tasn1_item_size(signer->signerInfo);
-    tasn1_item digestAlgorithms{signer->digest->data, signer->digest->len, 0, TASN1_TAG_PLAIN, 0, TASN1_SET};
-    l.digestsSize = tasn1_item_size(&digestAlgorithms);
+    l.digestAlgorithms = {signer->digest->data, signer->digest->len, 0, TASN1_TAG_PLAIN, 0, TASN1_SET};
+    l.digestsSize = tasn1_item_size(&l.digestAlgorithms);
     l.octets = elementSize(contentLen);
     l.innerBody = static_cast<int64_t>(sizeof kOidData) + elementSize(l.octets);
     l.signedBody = static_cast<int64_t>(sizeof kVersion1) + l.digestsSize + elementSize(l.innerBody) + l.certsSize +
@@ -260,6 +262,7 @@ int layoutOf(int contentLen, Signer* signer, Layout* out)
     l.signedData = elementSize(l.signedBody);
     l.outerBody = static_cast<int64_t>(sizeof kOidSignedData) + elementSize(l.signedData);
     l.total = elementSize(l.outerBody);
+    l.head = l.total - contentLen - l.certsSize - l.signersSize;
     int result = 0;
     if (l.certs == nullptr || l.certsSize < 0 || l.signersSize < 0 || l.digestsSize < 0)
         result = TASN1_ERR_TEMPLATE;
@@ -286,7 +289,7 @@ int tasn1_p7sign_attachedLength(int contentLen, const unsigned char* cert, int c
     Layout l;
     if (result == 0) result = layoutOf(contentLen, &signer, &l);
     if (result == 0) {
-        *headLen = static_cast<int>(l.total - contentLen - l.certsSize - l.signersSize);
+        *headLen = static_cast<int>(l.head);
         result = static_cast<int>(l.total);
         tasn1_item_free(l.certs);
     }
@@ -314,15 +317,14 @@ int tasn1_p7sign_encode_attachPieces(const unsigned char* content, int contentLe
         tasn1_item_encode(signer.signerInfo, tail + l.certsSize, tailLen - l.certsSize);
 
         // The headers, written from the outside in.
-        tasn1_item digestAlgorithms{signer.digest->data, signer.digest->len, 0, TASN1_TAG_PLAIN, 0, TASN1_SET};
-        int headLen = static_cast<int>(l.total - contentLen - tailLen);
+        int headLen = static_cast<int>(l.head);
         auto* head = static_cast<unsigned char*>(tcore_zalloc(static_cast<size_t>(headLen)));
         unsigned char* p = putHeader(head, TASN1_SEQUENCE, l.outerBody);
         p = putBytes(p, kOidSignedData, sizeof kOidSignedData);
         p = putHeader(p, TASN1_CONTEXT, l.signedData);
         p = putHeader(p, TASN1_SEQUENCE, l.signedBody);
         p = putBytes(p, kVersion1, sizeof kVersion1);
-        p += tasn1_item_encode(&digestAlgorithms, p, l.digestsSize);
+        p += tasn1_item_encode(&l.digestAlgorithms, p, l.digestsSize);
         p = putHeader(p, TASN1_SEQUENCE, l.innerBody);
         p = putBytes(p, kOidData, sizeof kOidData);
         p = putHeader(p, TASN1_CONTEXT, l.octets);

@@ -8,12 +8,24 @@ struct tcore_base64_middle {
     int offset = 0;  // bytes of the whole before the middle
     const unsigned char* data = nullptr;
     int len = 0;
-    int skipped = 0;  // the middle's first bytes that end the group `before` begins
-    int written = 0;  // bytes written from there on: whole groups only
     std::thread worker;
 };
 
 namespace {
+
+// The part of a middle written ahead: after the first bytes that end the
+// group `before` begins, whole groups of three only.
+struct Groups {
+    int skipped;
+    int written;
+};
+
+Groups groupsOf(int offset, int len)
+{
+    int skipped = (3 - offset % 3) % 3;
+    if (skipped > len) skipped = len;
+    return {skipped, (len - skipped) / 3 * 3};
+}
 
 // The text of `count` bytes, a multiple of three, at `at`: exactly its
 // characters, no terminator.
@@ -29,17 +41,15 @@ void writeGroups(char* at, const unsigned char* bytes, int count)
 tcore_base64_middle* tcore_base64_startMiddle(char* out, int offset, const unsigned char* data, int len)
 {
     if (out == nullptr || data == nullptr || offset < 0 || len < 0) return nullptr;
-    if ((static_cast<int64_t>(offset) + len + 2) / 3 * 4 > INT32_MAX) return nullptr;
+    if (tcore_base64_textLength(static_cast<int64_t>(offset) + len) > INT32_MAX) return nullptr;
     auto* job = new tcore_base64_middle;
     job->offset = offset;
     job->data = data;
     job->len = len;
-    job->skipped = (3 - offset % 3) % 3;
-    if (job->skipped > len) job->skipped = len;
-    job->written = (len - job->skipped) / 3 * 3;
-    char* at = out + (static_cast<int64_t>(offset) + job->skipped) / 3 * 4;
-    const unsigned char* from = data + job->skipped;
-    const int count = job->written;
+    const Groups groups = groupsOf(offset, len);
+    char* at = out + (static_cast<int64_t>(offset) + groups.skipped) / 3 * 4;
+    const unsigned char* from = data + groups.skipped;
+    const int count = groups.written;
     try {
         job->worker = std::thread([at, from, count] { writeGroups(at, from, count); });
     } catch (const std::system_error&) {
@@ -60,8 +70,8 @@ int tcore_base64_finishAround(tcore_base64_middle* job, char* out, tcore_bytes b
 {
     const bool placed = job != nullptr && before.len == job->offset && middle.data == job->data &&
                         middle.len == job->len;
-    const int skipped = placed ? job->skipped : 0;
-    const int written = placed ? job->written : 0;
+    const Groups groups = placed ? groupsOf(job->offset, job->len) : Groups{0, 0};
+    const int skipped = groups.skipped, written = groups.written;
     tcore_base64_dropMiddle(job);
     const tcore_bytes whole[] = {before, middle, after};
     if (!placed || out == nullptr || written == 0) return tcore_base64_encodePieces(out, whole, 3, outCapacity);

@@ -179,7 +179,7 @@ int tcore_base64_encodePieces(char* out, const tcore_bytes* pieces, int count, i
         if (pieces[i].len < 0 || (pieces[i].data == nullptr && pieces[i].len > 0)) return TCORE_ERR_PARAM;
         total += pieces[i].len;
     }
-    int64_t encoded = (total + 2) / 3 * 4;
+    int64_t encoded = tcore_base64_textLength(total);
     if (encoded > INT32_MAX) return TCORE_ERR_PARAM;
     if (outCapacity < encoded) return TCORE_ERR_BUFSIZE;
     // Every byte of the capacity ends up written: the text, then zeros.

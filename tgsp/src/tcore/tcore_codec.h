@@ -1,10 +1,16 @@
 // Upper-case hex and base64 (RFC 4648 alphabet, "=" padding, no line breaks).
 #pragma once
 
+#include <cstdint>
+
 // Two upper-case digits per byte. Returns 2 * len; with `out` null only the
 // needed length (without terminator); -1 when `outCapacity` has no room for
 // the digits and their NUL; TCORE_ERR_PARAM for null data or len <= 0.
 int tcore_bytesToHexString(const unsigned char* data, int len, char* out, int outCapacity);
+
+// The number of base64 characters of `bytes` bytes, padding included,
+// without a terminator.
+inline int64_t tcore_base64_textLength(int64_t bytes) { return (bytes + 2) / 3 * 4; }
 
 // Returns the number of characters written. len <= 0 takes `data` as a text.
 // The output is NUL-terminated only when the capacity exceeds its length.

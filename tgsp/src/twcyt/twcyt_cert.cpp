@@ -197,6 +197,6 @@ int twcyt_alg_fromName(const char* name)
 int twcyt_cert_toBase64(const twcyt_cert* cert, char* out)
 {
     if (cert == nullptr) return TCORE_ERR_PARAM;
-    if (out == nullptr) return static_cast<int>((cert->cbCertEncoded + 2) / 3 * 4);
+    if (out == nullptr) return static_cast<int>(tcore_base64_textLength(cert->cbCertEncoded));
     return tcore_base64_encode(out, cert->pbCertEncoded, static_cast<int>(cert->cbCertEncoded), kBase64Capacity);
 }
